@@ -1,0 +1,15 @@
+// Policy execution: one simulated run of an activity list under the activity-based, the
+// resource-based or the arc-aware resource-based policy; each returns the makespan finishTime[actNum].
+#pragma once
+
+#include <cstdint>
+
+// Makespan reported for a run that cannot finish (nothing running and nothing able to start).
+constexpr float stuckMakespan = 9999999.0f;
+
+// Activities start strictly in list order. stochastic false: nominal durations (poolSize ignored).
+float executeActivityBased(uint8_t* list, bool stochastic, int poolSize);
+// Every eligible activity that fits starts, tried in list order; durations always drawn.
+float executeResourceBased(uint8_t* list, int poolSize);
+// As executeResourceBased, also obeying extraFinPred and extraStartPred.
+float executeWithArcs(uint8_t* list, bool stochastic, int poolSize);

@@ -1,0 +1,3 @@
+// STUB: replaced by the critical-path preprocessing.
+#include "project/cpm.h"
+int computeCpmTimes() { return 1; }

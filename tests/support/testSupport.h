@@ -1,0 +1,43 @@
+// Helpers shared by the test programs: scratch folders, loading benchmark or hand-written instance
+// files, and small projects set up directly in the shared tables.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Creates a fresh empty folder under the system's temporary folder and makes it the working folder.
+std::string enterScratchDir();
+
+// Reads the benchmark instance <set><group>_<inst>.sm of ../shared/psplib (dataset 1..4) through
+// readInstance, from a scratch folder whose Instances links to the benchmark folder.
+bool loadBenchmark(int dataset, int group, int inst);
+// Same, by file stem, e.g. "j301_1" or "j1201_1".
+bool loadBenchmark(const std::string& stem);
+
+// Writes text as Instances/j301_1.sm of a fresh scratch folder and reads it with readInstance.
+bool loadInstanceText(const std::string& text);
+
+// Contents of a file, or "" when it cannot be read.
+std::string readFile(const std::string& path);
+
+// A small project set straight into the project tables, without the reader: n activities with the
+// given durations (index 1..n; entry 0 ignored), arcs (i, j), capacities (1..K) and requirements
+// req[i][r] (i 1..n, r 1..K; empty for no resources). Transitive sets are computed independently.
+struct TestProject {
+    std::vector<int> dur;
+    std::vector<std::pair<int, int>> arcs;
+    std::vector<int> cap;
+    std::vector<std::vector<int>> req;
+};
+void setProject(const TestProject& p);
+
+// Text of a PSPLIB single-mode file for a project given as above.
+std::string psplibText(const TestProject& p);
+
+// A list in the program's format (place 0 = 0) from the activities given in order.
+std::vector<uint8_t> makeList(const std::vector<int>& order);
+
+// True when list[1..n] holds every activity once and respects predSet.
+bool isFeasibleList(const uint8_t* list, int n);
