@@ -2,7 +2,20 @@
 // the report files and the console progress.
 #pragma once
 
-// Asks the three start-up questions; returns the number of parameter groups (48 or 60).
+#include <string>
+
+// Exit codes of the program.
+constexpr int exitClean = 0;       // every chosen pass ran to its end
+constexpr int exitIncomplete = 1;  // a pass was cut short (failed read) or its report could not be written
+constexpr int exitNoAnswer = 3;    // standard input ended before the three questions were answered
+
+// Asks the three start-up questions; returns the number of parameter groups (48 or 60), or 0 when
+// standard input ended first (the message has been printed).
 int runMenus();
-// Runs every chosen pass; returns the program's exit code (0 after a clean run).
+// Runs every chosen pass; returns exitClean or exitIncomplete.
 int runExperiment(int groups);
+
+// Report file of the current pass: its path for the given timestamp, and the lines written to it.
+std::string composeReportPath(const std::string& timestamp);
+void writeInstanceLine();
+void writeSummary();
