@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The start-up dialogue, byte for byte: prompts, invalid answers, non-numbers and end of input.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/lib.bash"
 
 # With no Instances/ the first read fails at once, so the transcript ends quickly.
 nl=$'\n'

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Report files and console of a pass: name, header, instance lines, summary, progress, and a pass
 # cut short by a missing instance file or an unwritable report folder.
-source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/lib.bash"
 label=5000
 [ "$config" == extended ] && label=25000
 
