@@ -15,9 +15,28 @@
 #include "project/reader.h"
 #include "project/state.h"
 
+bool solveInstance()
+{
+    double t0 = cpuSeconds();
+    bool ok = readInstance();
+    // The sample pool is rebuilt whatever the read gave; it also resets per-instance state.
+    buildSamplePool();
+    if (!ok) return false;
+    solvedNum += 1;
+    computeCpmTimes();
+    runPhase1();
+    if (isHV)
+        gaArcAddition();
+    else
+        greedyArcRemoval();
+    cpuTime = cpuSeconds() - t0;
+    cpuTimeSum += cpuTime;
+    return true;
+}
+
 // Solves every instance of the chosen data set for distribution distNum. Returns false when the
 // pass was cut short (a failed read) or could not write its report.
-static bool runPass(int groups)
+void startPass()
 {
     solvedNum = 0;
     ph1Makespan = 0;
@@ -25,6 +44,11 @@ static bool runPass(int groups)
     ph1GapSum = 0;
     ph2GapSum = 0;
     isHV = varSetting == 0 ? distNum > 2 : varSetting == 1;
+}
+
+static bool runPass(int groups)
+{
+    startPass();
 
     reportPath = composeReportPath(makeTimestamp());
     errno = 0;
@@ -42,23 +66,10 @@ static bool runPass(int groups)
     bool complete = true;
     for (paramNum = 1; paramNum <= groups; ++paramNum) {
         for (instNum = 1; instNum <= 10; ++instNum) {
-            double t0 = cpuSeconds();
-            bool ok = readInstance();
-            // The sample pool is rebuilt whatever the read gave; it also resets per-instance state.
-            buildSamplePool();
-            if (!ok) {
+            if (!solveInstance()) {
                 complete = false;
                 break;
             }
-            solvedNum += 1;
-            computeCpmTimes();
-            runPhase1();
-            if (isHV)
-                gaArcAddition();
-            else
-                greedyArcRemoval();
-            cpuTime = cpuSeconds() - t0;
-            cpuTimeSum += cpuTime;
             writeInstanceLine();
         }
         if (!complete) break;

@@ -1,12 +1,21 @@
-// Program entry of tarvo: the reports folder, the three questions, one pass per chosen
-// distribution, then a key press to end. The exit code tells a clean run from a cut-short one.
+// Program entry of tarvo. Without arguments: the reports folder, the three questions, one pass per
+// chosen distribution, then a key press. With flags: the batch run; `tarvo merge` combines shards.
 #include <cstdio>
+#include <cstring>
 
+#include "driver/batch.h"
 #include "driver/driver.h"
 #include "project/platform.h"
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "merge") == 0) return runMerge(argc, argv);
+    if (argc > 1) {
+        BatchOptions options;
+        int code = exitClean;
+        if (!parseBatchOptions(argc, argv, options, code)) return code;
+        return options.jobs > 1 ? runJobs(options, argc, argv) : runBatch(options, argv);
+    }
     makeDirectory("Reports");
     int groups = runMenus();
     if (groups == 0) return exitNoAnswer;

@@ -39,24 +39,31 @@ static bool ask(const char* prompt, const char* question, const char* invalid, i
     }
 }
 
-int runMenus()
+void fillLabels()
 {
-    std::printf("1:J30\t2:J60\t3:J90\t4:J120 \n");
     datasetName[1] = "J30";
     datasetName[2] = "J60";
     datasetName[3] = "J90";
     datasetName[4] = "J120";
+    distName[1] = "U1";
+    distName[2] = "B1";
+    distName[3] = "U2";
+    distName[4] = "B2";
+    distName[5] = "EXP";
+    varName[1] = "HV";
+    varName[2] = "LV";
+}
+
+int runMenus()
+{
+    fillLabels();
+    std::printf("1:J30\t2:J60\t3:J90\t4:J120 \n");
     if (!ask("Enter dataset number : \n", "data set", "invalid: datasetType = %d\n", 1, 4, datasetType))
         return 0;
     int groups = datasetType == 4 ? 60 : 48;
     std::printf("Total number of instances: %d\n\n", groups * 10);
 
     std::printf("0:All\t1:U1\t2:B1\t3:U2\t4:B2\t5:Exp \n");
-    distName[1] = "U1";
-    distName[2] = "B1";
-    distName[3] = "U2";
-    distName[4] = "B2";
-    distName[5] = "EXP";
     if (!ask("Enter distribution number:\n", "distribution", "invalid: distNum = %d\n", 0, 5, distNum))
         return 0;
     std::cout << std::endl;
@@ -65,8 +72,6 @@ int runMenus()
 
     std::printf("0:Default(recomended:-))\t\n1:GRASP+GA_arc_add: High Variability (HV) \n"
                 "2:GRASP+greedy_arc_removal: Low Variability (LV)\n");
-    varName[1] = "HV";
-    varName[2] = "LV";
     if (!ask("Enter Ph.2 optimization type : \n", "Phase 2 type", "invalid: varSetting = %d\n", 0, 2, varSetting))
         return 0;
     std::cout << std::endl;

@@ -10,9 +10,14 @@
 #include <cstdio>
 #include <ctime>
 
+static bool keyWaits = true;
+
+void setKeyWaits(bool on) { keyWaits = on; }
+
 void waitKey()
 {
     std::fflush(stdout);
+    if (!keyWaits) return;
     if (!isatty(STDIN_FILENO)) {
         // Piped or redirected input: take one byte (or nothing at end of input) and go on.
         std::getchar();

@@ -10,6 +10,8 @@
 // Waits for one key press. On a terminal the key is read without echo; otherwise one byte of
 // standard input is consumed; at end of input it returns at once, so no run can hang here.
 void waitKey();
+// Batch runs have nobody to press a key: they turn the waits off.
+void setKeyWaits(bool on);
 
 // Creates the folder (one level); an existing folder is not an error. Returns false on failure.
 bool makeDirectory(const char* path);

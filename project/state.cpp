@@ -25,6 +25,7 @@ int32_t instNum;
 const char* datasetName[5];
 const char* distName[6];
 const char* varName[3];
+std::string instanceFolder = "Instances";
 
 int32_t solvedNum;
 double ph1Makespan, ph1Gap, ph1GapSum;
