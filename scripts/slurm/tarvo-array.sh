@@ -11,7 +11,7 @@
 #SBATCH --mem=512M
 #SBATCH --time=12:00:00
 #SBATCH --output=tarvo-%A_%a.log
-#SBATCH --signal=TERM@120
+#SBATCH --signal=B:TERM@120
 set -euo pipefail
 program=${TARVO_PROGRAM:-build/release/tarvo}
 exec "$program" "$@"
