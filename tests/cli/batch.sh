@@ -43,7 +43,7 @@ ls whole/*.part >/dev/null 2>&1 && fail "no .part file is left after a complete 
 
 # Shards merged equal one process, --jobs 2 equals --jobs 1.
 if command -v parallel >/dev/null; then
-  parallel "$program" --dataset J30 --groups 1-2 --quiet --dist B2 --reports shards --shard {}/3 ::: 1 2 3
+  parallel --will-cite "$program" --dataset J30 --groups 1-2 --quiet --dist B2 --reports shards --shard {}/3 ::: 1 2 3
 else
   for k in 1 2 3; do run --dist B2 --reports shards --shard $k/3; done
 fi
