@@ -10,6 +10,8 @@
 #include "engine/engine.h"
 #include "phase1/phase1.h"
 #include "phase2/phase2.h"
+#include "project/check.h"
+#include "project/checkState.h"
 #include "project/cpm.h"
 #include "project/platform.h"
 #include "project/reader.h"
@@ -23,6 +25,8 @@ bool solveInstance()
     buildSamplePool();
     if (!ok) return false;
     solvedNum += 1;
+    uint8_t capacities[resDim];
+    for (int r = 1; r <= resNum; ++r) capacities[r] = resCap[r];
     computeCpmTimes();
     runPhase1();
     if (isHV)
@@ -30,6 +34,8 @@ bool solveInstance()
     else
         greedyArcRemoval();
     cpuTime = cpuSeconds() - t0;
+    // Debug and sanitizer builds walk the shared state's invariants after every instance.
+    tarvoDebugCheck(checkState(capacities));
     cpuTimeSum += cpuTime;
     return true;
 }
