@@ -25,7 +25,7 @@ bool solveInstance()
     buildSamplePool();
     if (!ok) return false;
     solvedNum += 1;
-    uint8_t capacities[resDim];
+    [[maybe_unused]] uint8_t capacities[resDim];
     for (int r = 1; r <= resNum; ++r) capacities[r] = resCap[r];
     computeCpmTimes();
     runPhase1();
