@@ -7,20 +7,33 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "project/reader.h"
 #include "project/state.h"
 
+// Scratch folders of this test process, removed when it exits (each test runs in its own process).
+static std::vector<std::string> scratchDirs;
+
+static void removeScratchDirs()
+{
+    std::error_code ignored;
+    std::filesystem::current_path("/", ignored);
+    for (const std::string& dir : scratchDirs) std::filesystem::remove_all(dir, ignored);
+}
+
 std::string enterScratchDir()
 {
+    if (scratchDirs.empty()) std::atexit(removeScratchDirs);
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/tarvo-test.XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     if (!mkdtemp(buf.data())) ADD_FAILURE() << "cannot create a scratch folder";
     std::string dir(buf.data());
+    scratchDirs.push_back(dir);
     if (chdir(dir.c_str()) != 0) ADD_FAILURE() << "cannot enter " << dir;
     return dir;
 }
