@@ -16,3 +16,12 @@ void constructActList(uint8_t* list);
 int selectEligAct(const uint8_t* eligList, const ActSet& eligSet, const int& eligCount, int mode);
 // Moves eligList[k] to the placed activities and appends its newly eligible successors.
 void updateEligSet(uint8_t* eligList, ActSet& eligSet, ActSet& placedSet, int& eligCount, int k);
+
+// Mean makespan of `runs` back-to-back runs of the Phase 1 engine of the pass (resource-based when
+// isHV, else activity-based), each drawing from the runs-level sample table; single precision.
+float evaluatePhase1List(uint8_t* list, int runs);
+// eliteOrder[1..popSize] = the slots by ascending eliteVal; equal values by a fresh draw each time.
+void sortEliteOrder();
+// Offers candidate number ph1Iter with its value: fills slot ph1Iter while the pool is not full,
+// afterwards replaces the worst slot when the candidate is strictly better.
+void offerEliteCandidate(const uint8_t* list, float avg);

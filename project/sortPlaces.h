@@ -1,4 +1,4 @@
-// The one sort of the program: a stable merge sort over a byte table of slot or activity numbers.
+// The program's sort of slots and activities: a stable merge sort over a byte table of numbers.
 // It never relies on the comparison being consistent (the elite and population orders decide ties
 // by a fresh random draw per comparison), always terminates, and makes the same comparisons for the
 // same answers on every platform, which keeps the random stream, and so every result, reproducible.

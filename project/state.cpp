@@ -60,7 +60,8 @@ uint8_t elitePool[maxElite + 1][actDim];
 float eliteVal[maxPop + 1];
 uint8_t eliteOrder[maxPop + 1];
 uint8_t* bestList;
-uint8_t resProfile[resDim][max_time + 1];
+uint64_t resProfile[max_time + 1];
+uint64_t reqLanes[actDim];
 
 int32_t candNum;
 uint8_t candArcs[3 * (maxCand + 1)];

@@ -83,7 +83,9 @@ extern uint8_t elitePool[maxElite + 1][actDim];  // elite lists at slots 1..popS
 extern float eliteVal[maxPop + 1];           // value per elite slot or HV member, 1..popSize
 extern uint8_t eliteOrder[maxPop + 1];       // slots sorted by eliteVal, places 1..popSize
 extern uint8_t* bestList;                    // the best elite list, handed to Phase 2
-extern uint8_t resProfile[resDim][max_time + 1];  // free capacity per resource and time unit
+extern uint64_t resProfile[max_time + 1];    // justification: free capacity per time unit 0..max_time,
+                                             // resource r in 16-bit lane r - 1 (all four tested at once)
+extern uint64_t reqLanes[actDim];            // each activity's requirements in the same lanes
 
 // ---- Phase 2, HV: candidate arc network ----
 extern int32_t candNum;                      // candidates kept, at most maxCand
