@@ -1,5 +1,281 @@
-// STUB: replaced by the execution engines.
+// Policy execution: one event loop shared by the three engines, with their start rules (the
+// activity-based place pointer, and resource-based passes over eligSet with or without extra arcs).
+//
+// This is the inner loop of the whole search, so a run keeps all its working state in locals:
+//  - the active list is an array of (finish time, list place) entries sorted from its head; every
+//    activity enters it once per run, so the head only moves forward and never wraps, and the head
+//    and tail indices count the finished and the started activities;
+//  - eligSet is a bit set over LIST PLACES (two words), so its members come out in ascending place order by
+//    counting trailing zeros, an activity cannot be in it twice (an arc listed twice in succList
+//    adds the same bit), and removing one is clearing a bit;
+//  - the free capacity and the requirements are packed one resource per 16-bit lane of a word, so a
+//    single subtraction compares all resources. resCap itself is never written: it holds the
+//    capacities throughout, which is what a run must leave behind.
+// Invariant at each start phase: every activity whose finish time equals the current time has
+// completed, and eligSet holds exactly the activities whose predSet has finished and that have not
+// started.
 #include "engine/engine.h"
-float executeActivityBased(uint8_t*, bool, int) { return 0.0f; }
-float executeResourceBased(uint8_t*, int) { return 0.0f; }
-float executeWithArcs(uint8_t*, bool, int) { return 0.0f; }
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+
+#include "durations/durations.h"
+#include "project/check.h"
+#include "project/platform.h"
+#include "project/state.h"
+
+// ---- Packed resource amounts ----
+
+// The amounts of resources 1..4 spread over the four 16-bit lanes of a word: one 4-byte load, the
+// first and third bytes kept in place and the second and fourth moved to the upper half. Which lane
+// holds which resource depends on the byte order but is the same for requirements and capacities,
+// which is all the test needs. keepBytes (built the same way) masks off the columns beyond resNum,
+// which may hold an earlier project's values.
+static inline uint64_t packAmounts(const uint8_t* first, uint32_t keepBytes)
+{
+    uint32_t bytes;
+    std::memcpy(&bytes, first, sizeof bytes);
+    bytes &= keepBytes;
+    return (bytes & 0x00FF00FFu) | uint64_t{(bytes >> 8) & 0x00FF00FFu} << 32;
+}
+
+// Amounts are at most 255, so the top bit of every lane is free as a guard.
+constexpr uint64_t laneTops = 0x8000800080008000ull;
+
+// Every lane of need is within the same lane of freeCap. With the guard bit set, a lane cannot
+// borrow from its neighbour, and its top bit survives exactly when free >= need.
+static inline bool fits(uint64_t need, uint64_t freeCap)
+{
+    return (((freeCap | laneTops) - need) & laneTops) == laneTops;
+}
+
+// ---- The rare paths, kept out of the loop ----
+
+// A member of eligSet about to start has started before.
+[[gnu::cold]] [[gnu::noinline]] static void reportStartedEligible()
+{
+    std::printf("ERROR! activity in eligSet already started! \n");
+    waitKey();
+}
+
+// Nothing is in progress and nothing may start: the run can never finish.
+[[gnu::cold]] [[gnu::noinline]] static float abortStuckRun(float now, int finishedCount, int n)
+{
+    std::printf("ERROR! execution engine: no activity in progress and none can start at time %g "
+                "(%d of %d activities finished); run aborted\n",
+                static_cast<double>(now), finishedCount, n);
+    finishTime[n] = stuckMakespan;
+    return stuckMakespan;
+}
+
+// list[1..n] holds every activity once (checked in debug builds only: it costs a pass per run).
+[[maybe_unused]] static bool isPermutation(const uint8_t* list, int n)
+{
+    ActSet seen;
+    setClear(seen);
+    for (int p = 1; p <= n; ++p) {
+        if (list[p] < 1 || list[p] > n || setHas(seen, list[p])) return false;
+        setAdd(seen, list[p]);
+    }
+    return true;
+}
+
+// ---- Activity bits ----
+
+// The ActSet bit of every activity as a mask for each word (zero for the other word), so that adding
+// an activity to a set is two loads and two ORs, without the test for its word.
+static constexpr std::array<uint64_t, actDim> actBitsOfWord(int word)
+{
+    std::array<uint64_t, actDim> masks{};
+    for (int a = 1; a < actDim; ++a)
+        if ((a >= 64) == (word == 1)) masks[a] = uint64_t{1} << (a >= 64 ? a - 63 : a);
+    return masks;
+}
+static constexpr std::array<uint64_t, actDim> actBitLow = actBitsOfWord(0);
+static constexpr std::array<uint64_t, actDim> actBitHigh = actBitsOfWord(1);
+
+static inline void addAct(ActSet& s, int a)
+{
+    s.w[0] |= actBitLow[a];
+    s.w[1] |= actBitHigh[a];
+}
+
+// ---- The event loop ----
+
+enum StartRule { activityBased, resourceBased, withArcs };
+
+// pool: 0 for nominal durations, the table size when it is a constant of the build (so the draw's
+// choice of table folds away), -1 for any other poolSize, which is then passed on as given.
+template <StartRule rule, int pool>
+static float runPolicy(uint8_t* list, int poolSize)
+{
+    constexpr bool stochastic = pool != 0;
+    const int n = actNum;
+    list[0] = 0;
+    simTime = 0.0f;
+    for (int a = 0; a <= n; ++a) finishTime[a] = 0.0f;
+    for (int a = 1; a <= n; ++a) startTime[a] = -1.0f;
+    if (n <= 1) return finishTime[n];
+    tarvoDebugCheck(isPermutation(list, n));
+
+    // Requirements by list place; listPos leads from an activity back to its place.
+    const uint8_t keep[4] = {uint8_t(resNum >= 1 ? 0xFF : 0), uint8_t(resNum >= 2 ? 0xFF : 0),
+                             uint8_t(resNum >= 3 ? 0xFF : 0), uint8_t(resNum >= 4 ? 0xFF : 0)};
+    uint32_t keepBytes;
+    std::memcpy(&keepBytes, keep, sizeof keepBytes);
+    uint64_t freeCap = packAmounts(&resCap[1], keepBytes);
+    uint64_t need[actDim];
+    uint8_t listPos[actDim];
+    for (int p = 1; p <= n; ++p) {
+        need[p] = packAmounts(&resReq[list[p]][1], keepBytes);
+        if constexpr (rule != activityBased) listPos[list[p]] = static_cast<uint8_t>(p);
+    }
+    // eligSet in two words held in registers: place p is bit p % 64 of eligLow (p < 64) or eligHigh.
+    uint64_t eligLow = 0, eligHigh = 0;
+    auto addPlace = [&](int q, uint64_t yes) {
+        uint64_t bit = yes << (q & 63);
+        eligLow |= q < 64 ? bit : 0;
+        eligHigh |= q < 64 ? 0 : bit;
+    };
+    if constexpr (rule != activityBased) addPlace(listPos[1], 1);
+
+    ActSet finishedSet, startedSet;
+    setClear(finishedSet);
+    setClear(startedSet);
+    // Active list: places activePos[head .. tail - 1] with their finish times activeEnd.
+    uint8_t activePos[actDim];
+    float activeEnd[actDim];
+    int head = 0, tail = 0;
+    float now = 0.0f;
+
+    auto start = [&](int p) {
+        int a = list[p];
+        // By the invariant no member of eligSet has started; the test stands guard over it where
+        // a breach would do harm, at the start.
+        if constexpr (rule != activityBased)
+            if (startTime[a] != -1.0f) reportStartedEligible();
+        freeCap -= need[p];
+        float t = stochastic ? rndGen(a, pool > 0 ? pool : poolSize) : static_cast<float>(dur[a]);
+        float end = now + t;
+        startTime[a] = now;
+        finishTime[a] = end;
+        if constexpr (rule == withArcs) addAct(startedSet, a);
+        // Behind every activity finishing at the same time or earlier: ties complete in start order.
+        int slot = tail++;
+        while (slot > head && activeEnd[slot - 1] > end) {
+            activeEnd[slot] = activeEnd[slot - 1];
+            activePos[slot] = activePos[slot - 1];
+            --slot;
+        }
+        activeEnd[slot] = end;
+        activePos[slot] = static_cast<uint8_t>(p);
+    };
+
+    auto startPhase = [&]() {
+        if constexpr (rule == activityBased) {
+            // The place pointer is tail + 1, since every start is the next place; the activity there
+            // has not started, as the list holds each activity once.
+            while (tail < n) {
+                int p = tail + 1;
+                if (!setSubset(predSet[list[p]], finishedSet)) break;
+                if (!fits(need[p], freeCap)) break;
+                start(p);
+            }
+        } else {
+            // Passes in list order until one starts nothing. Starting only lowers the free capacity
+            // and leaves finishedSet alone, so a further pass can only start a member that the
+            // previous one skipped for a start-to-start arc; without such a skip it is not made.
+            // A member's tests have no side effects, so the cheap resource test goes first.
+            bool again;
+            do {
+                bool startedAny = false, waitsOnStart = false;
+                // Both words in one loop (one unpredictable loop exit per pass, not two).
+                uint64_t low = eligLow, high = eligHigh;
+                while ((low | high) != 0) {
+                    bool inHigh = low == 0;
+                    uint64_t members = inHigh ? high : low;
+                    int bit = __builtin_ctzll(members);
+                    members &= members - 1;
+                    low = inHigh ? low : members;
+                    high = inHigh ? members : high;
+                    int p = bit + (inHigh ? 64 : 0);
+                    if (!fits(need[p], freeCap)) continue;
+                    if constexpr (rule == withArcs) {
+                        if (!setSubset(extraFinPred[list[p]], finishedSet)) continue;
+                        if (!setSubset(extraStartPred[list[p]], startedSet)) {
+                            waitsOnStart = true;
+                            continue;
+                        }
+                    }
+                    start(p);
+                    eligLow &= inHigh ? ~uint64_t{0} : ~(uint64_t{1} << bit);
+                    eligHigh &= inHigh ? ~(uint64_t{1} << bit) : ~uint64_t{0};
+                    startedAny = true;
+                }
+                again = rule == withArcs && startedAny && waitsOnStart;
+            } while (again);
+        }
+    };
+
+    startPhase();
+    for (;;) {
+        if (head == tail) {
+            simTime = now;
+            return abortStuckRun(now, head, n);
+        }
+        now = activeEnd[head];
+        if (head >= n - 1) break;
+        // Completions. The head finishes at now by construction; testing it as well would only let
+        // a NaN duration stall the run.
+        do {
+            int p = activePos[head++];
+            int h = list[p];
+            addAct(finishedSet, h);
+            freeCap += need[p];
+            if constexpr (rule != activityBased) {
+                // Released successors join eligSet without a branch (whether one is released is
+                // unpredictable, and adding a place twice is harmless). A successor of an activity
+                // that finishes now cannot have started, so only its predecessors are tested.
+                for (int i = 1; i <= succNum[h]; ++i) {
+                    int s = succList[h][i];
+                    addPlace(listPos[s], setSubset(predSet[s], finishedSet));
+                }
+            }
+        } while (head != tail && activeEnd[head] == now);
+        startPhase();
+    }
+    // Only the end activity is left in progress. The activity-based rule completes it, which would
+    // hand its resources (none) back to freeCap; resCap never left the capacities.
+    simTime = now;
+    return finishTime[n];
+}
+
+// Drawn durations: the three table sizes of the program as constants.
+template <StartRule rule>
+static float runDrawn(uint8_t* list, int poolSize)
+{
+    switch (poolSize) {
+    case 10: return runPolicy<rule, 10>(list, poolSize);
+    case midLevels: return runPolicy<rule, midLevels>(list, poolSize);
+    case 1000: return runPolicy<rule, 1000>(list, poolSize);
+    default: return runPolicy<rule, -1>(list, poolSize);
+    }
+}
+
+// ---- The three engines ----
+
+float executeActivityBased(uint8_t* list, bool stochastic, int poolSize)
+{
+    return stochastic ? runDrawn<activityBased>(list, poolSize) : runPolicy<activityBased, 0>(list, poolSize);
+}
+
+float executeResourceBased(uint8_t* list, int poolSize)
+{
+    return runDrawn<resourceBased>(list, poolSize);
+}
+
+float executeWithArcs(uint8_t* list, bool stochastic, int poolSize)
+{
+    return stochastic ? runDrawn<withArcs>(list, poolSize) : runPolicy<withArcs, 0>(list, poolSize);
+}

@@ -4,8 +4,14 @@
 
 #include <cstdint>
 
-// Makespan reported for a run that cannot finish (nothing running and nothing able to start).
+// Makespan reported for a run that cannot finish (nothing running and nothing able to start: a
+// requirement above capacity, a list against precedence, extra arcs in a cycle). Such a run prints a
+// message, leaves resCap as it was, writes stuckMakespan into finishTime[actNum] and returns it.
 constexpr float stuckMakespan = 9999999.0f;
+
+// Every engine: list[1..actNum] holds each activity once (list[0] is set to 0); a drawn run takes
+// one rndGen(a, poolSize) per activity, in start order; startTime, finishTime and simTime keep the
+// schedule of the last run, and resCap holds the capacities again at return.
 
 // Activities start strictly in list order. stochastic false: nominal durations (poolSize ignored).
 float executeActivityBased(uint8_t* list, bool stochastic, int poolSize);
