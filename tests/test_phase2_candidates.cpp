@@ -20,14 +20,6 @@ namespace {
 
 // ---- Helpers ----
 
-uint8_t listStore[actDim];
-
-void setBestList(const std::vector<uint8_t>& list)
-{
-    for (std::size_t p = 0; p < list.size(); ++p) listStore[p] = list[p];
-    bestList = listStore;
-}
-
 // Runs buildCandidateArcs and returns what it printed.
 std::string buildCapturingOutput()
 {
@@ -60,13 +52,6 @@ int countOf(const std::string& text, const std::string& what)
 }
 
 std::vector<int> capacities() { return std::vector<int>(resCap, resCap + resNum + 1); }
-
-bool allExtraSetsEmpty()
-{
-    for (int a = 1; a <= actNum; ++a)
-        if (!setEmpty(extraFinPred[a]) || !setEmpty(extraStartPred[a])) return false;
-    return true;
-}
 
 // One resource of capacity 2. X = 2 and Y = 3 (2 time units, 1 unit each) stand before Z = 4
 // (2 time units, 1 unit), whose successor S = 5 runs 10 time units without resources. In list

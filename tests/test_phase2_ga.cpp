@@ -29,34 +29,6 @@ struct Arc {
     int from, to, type;
 };
 
-uint8_t listStore[actDim];
-
-void setBestList(const std::vector<uint8_t>& list)
-{
-    for (std::size_t p = 0; p < list.size(); ++p) listStore[p] = list[p];
-    bestList = listStore;
-}
-
-// A precedence-feasible list of the loaded project: a random topological order.
-std::vector<uint8_t> randomFeasibleList(uint32_t seed)
-{
-    int n = actNum;
-    std::vector<uint8_t> list(n + 1, 0);
-    ActSet placed;
-    setClear(placed);
-    uint32_t s = seed;
-    for (int p = 1; p <= n; ++p) {
-        std::vector<int> ready;
-        for (int a = 1; a <= n; ++a)
-            if (!setHas(placed, a) && setSubset(predSet[a], placed) && (a != n || p == n)) ready.push_back(a);
-        s = s * 1664525u + 1013904223u;
-        int a = ready[(s >> 8) % ready.size()];
-        list[p] = static_cast<uint8_t>(a);
-        setAdd(placed, a);
-    }
-    return list;
-}
-
 // A candidate network set by hand: the arcs with gains count, count - 1, ..., 1.
 void setNetwork(const std::vector<Arc>& arcs)
 {
@@ -145,13 +117,6 @@ bool onlyCandidates(const uint8_t* list, int count)
                     candArcs[3 * r + 2] == list[3 * k + 2];
         if (!found) return false;
     }
-    return true;
-}
-
-bool allExtraSetsEmpty()
-{
-    for (int a = 1; a <= actNum; ++a)
-        if (!setEmpty(extraFinPred[a]) || !setEmpty(extraStartPred[a])) return false;
     return true;
 }
 

@@ -17,42 +17,6 @@ namespace {
 
 // ---- Helpers ----
 
-uint8_t listStore[actDim];
-
-// Makes list[1..n] (place 0 = 0) the list handed over by Phase 1.
-void setBestList(const std::vector<uint8_t>& list)
-{
-    for (std::size_t p = 0; p < list.size(); ++p) listStore[p] = list[p];
-    bestList = listStore;
-}
-
-// A precedence-feasible list of the loaded project: a random topological order.
-std::vector<uint8_t> randomFeasibleList(uint32_t seed)
-{
-    int n = actNum;
-    std::vector<uint8_t> list(n + 1, 0);
-    ActSet placed;
-    setClear(placed);
-    uint32_t s = seed;
-    for (int p = 1; p <= n; ++p) {
-        std::vector<int> ready;
-        for (int a = 1; a <= n; ++a)
-            if (!setHas(placed, a) && setSubset(predSet[a], placed) && (a != n || p == n)) ready.push_back(a);
-        s = s * 1664525u + 1013904223u;
-        int a = ready[(s >> 8) % ready.size()];
-        list[p] = static_cast<uint8_t>(a);
-        setAdd(placed, a);
-    }
-    return list;
-}
-
-bool allExtraSetsEmpty()
-{
-    for (int a = 1; a <= actNum; ++a)
-        if (!setEmpty(extraFinPred[a]) || !setEmpty(extraStartPred[a])) return false;
-    return true;
-}
-
 // Every quantile table row of activity a holds its nominal duration, so every stochastic run is
 // the nominal schedule while the draws are still made.
 void fixDurations()

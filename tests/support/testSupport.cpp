@@ -205,3 +205,36 @@ bool isFeasibleList(const uint8_t* list, int n)
     }
     return true;
 }
+
+std::vector<uint8_t> randomFeasibleList(uint32_t seed)
+{
+    int n = actNum;
+    std::vector<uint8_t> list(n + 1, 0);
+    ActSet placed;
+    setClear(placed);
+    uint32_t s = seed;
+    for (int p = 1; p <= n; ++p) {
+        std::vector<int> ready;
+        for (int a = 1; a <= n; ++a)
+            if (!setHas(placed, a) && setSubset(predSet[a], placed) && (a != n || p == n)) ready.push_back(a);
+        s = s * 1664525u + 1013904223u;
+        int a = ready[(s >> 8) % ready.size()];
+        list[p] = static_cast<uint8_t>(a);
+        setAdd(placed, a);
+    }
+    return list;
+}
+
+void setBestList(const std::vector<uint8_t>& list)
+{
+    static uint8_t store[actDim];
+    for (std::size_t p = 0; p < list.size() && p < actDim; ++p) store[p] = list[p];
+    bestList = store;
+}
+
+bool allExtraSetsEmpty()
+{
+    for (int a = 1; a <= actNum; ++a)
+        if (!setEmpty(extraFinPred[a]) || !setEmpty(extraStartPred[a])) return false;
+    return true;
+}

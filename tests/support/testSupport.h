@@ -39,5 +39,14 @@ std::string psplibText(const TestProject& p);
 // A list in the program's format (place 0 = 0) from the activities given in order.
 std::vector<uint8_t> makeList(const std::vector<int>& order);
 
+// A random topological order of the loaded project (place 0 = 0), from a seed of the test's own.
+std::vector<uint8_t> randomFeasibleList(uint32_t seed);
+
+// Makes a copy of list (place 0 = 0) the list Phase 1 hands to Phase 2.
+void setBestList(const std::vector<uint8_t>& list);
+
+// True when no extra arc is in force for activities 1..actNum.
+bool allExtraSetsEmpty();
+
 // True when list[1..n] holds every activity once and respects predSet.
 bool isFeasibleList(const uint8_t* list, int n);
