@@ -492,3 +492,39 @@ TEST(engine, drawnMakespansStayTheSame)
     EXPECT_EQ(executeActivityBased(list.data(), false, 1), 236.0f);
     EXPECT_EQ(executeWithArcs(list.data(), false, 1), 154.0f);
 }
+
+// A long list (beyond 64 activities) with two resources, set up after a four-resource instance so
+// that the unused columns hold stale amounts: the resource-based runs must neither wait needlessly
+// nor overload a resource, whatever the order of the list.
+TEST(engine, longListWithTwoResourcesStartsEveryActivityThatFits)
+{
+    ASSERT_TRUE(loadBenchmark("j1201_1"));
+    const int n = 90;
+    TestProject p;
+    p.dur.assign(n + 1, 0);
+    p.req.assign(n + 1, std::vector<int>(3, 0));
+    p.cap = {0, 7, 5};
+    for (int a = 2; a < n; ++a) {
+        p.dur[a] = 1 + (a * 7) % 5;
+        p.req[a][1] = (a * 3) % 8;
+        p.req[a][2] = (a * 5) % 6;
+        p.arcs.push_back({1, a});
+        p.arcs.push_back({a, n});
+        if (a % 9 == 0) p.arcs.push_back({a - 4, a});
+    }
+    setProject(p);
+    clearArcs();
+    std::mt19937 gen(7);
+    for (int trial = 0; trial < 4; ++trial) {
+        auto list = randomList(gen);
+        std::string what = "trial " + std::to_string(trial);
+        executeWithArcs(list.data(), false, 1);
+        ASSERT_NO_FATAL_FAILURE(expectFeasibleSchedule(true, what));
+        std::vector<float> times = decisionTimes();
+        for (int a = 1; a <= actNum; ++a)
+            for (float t : times)
+                if (t < startTime[a] && predecessorsDoneBy(a, t)) {
+                    ASSERT_FALSE(fitsAt(a, t)) << what << " activity " << a << " idle at " << t;
+                }
+    }
+}
