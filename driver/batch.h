@@ -44,7 +44,7 @@ struct RunIdentity {
 // after --help / --version).
 bool parseBatchOptions(int argc, char** argv, BatchOptions& options, int& code);
 // Runs the batch passes; returns the exit code.
-int runBatch(const BatchOptions& options, char** argv);
+int runBatch(const BatchOptions& options);
 // `tarvo merge`: combines shard results files; returns the exit code.
 int runMerge(int argc, char** argv);
 // --jobs N: runs N shard processes of this program, then merges; returns the exit code.

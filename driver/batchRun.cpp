@@ -23,7 +23,7 @@ static void onStopSignal(int sig) { stopSignal = sig; }
 
 // The stream state of one instance: a SplitMix64 mix of the base seed, the data set, the
 // distribution, the group and the instance, so that a result depends on nothing else.
-uint32_t instanceSeed(uint32_t seed, int dataset, int dist, int group, int inst)
+static uint32_t instanceSeed(uint32_t seed, int dataset, int dist, int group, int inst)
 {
     uint64_t z = (uint64_t{seed} << 32) ^ (uint64_t(dataset) << 24) ^ (uint64_t(dist) << 16) ^
                  (uint64_t(group) << 8) ^ uint64_t(inst);
@@ -87,7 +87,7 @@ static bool inShard(const BatchOptions& o, int group, int inst)
     return o.shardCount == 0 || ((group - 1) * 10 + inst - 1) % o.shardCount == o.shard - 1;
 }
 
-int runBatch(const BatchOptions& o, char**)
+int runBatch(const BatchOptions& o)
 {
     struct sigaction action = {};
     action.sa_handler = onStopSignal;

@@ -14,7 +14,7 @@ int main(int argc, char** argv)
         BatchOptions options;
         int code = exitClean;
         if (!parseBatchOptions(argc, argv, options, code)) return code;
-        return options.jobs > 1 ? runJobs(options, argc, argv) : runBatch(options, argv);
+        return options.jobs > 1 ? runJobs(options, argc, argv) : runBatch(options);
     }
     makeDirectory("Reports");
     int groups = runMenus();

@@ -151,16 +151,6 @@ uint32_t stateForDraws(const std::vector<std::pair<int, int>>& ranges)
     }
 }
 
-uint32_t stateAfterDraws(uint32_t state, long count)
-{
-    uint32_t saved = getRandState();
-    setRandState(state);
-    for (long i = 0; i < count; ++i) nextRand();
-    uint32_t after = getRandState();
-    setRandState(saved);
-    return after;
-}
-
 // 1 -> 2 -> 3 -> 8 and 1 -> 4 -> 5 -> 8, 1 -> 6 -> 8, 1 -> 7 -> 8: two chains and two loners.
 TestProject twoChains()
 {

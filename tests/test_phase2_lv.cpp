@@ -29,17 +29,6 @@ void fixDurations()
     }
 }
 
-// The stream state after count further draws from state.
-uint32_t stateAfterDraws(uint32_t state, long count)
-{
-    uint32_t saved = getRandState();
-    setRandState(state);
-    for (long i = 0; i < count; ++i) nextRand();
-    uint32_t after = getRandState();
-    setRandState(saved);
-    return after;
-}
-
 // Instance j301_1 under U1, with a random feasible list as Phase 1's best list.
 void loadJ30(uint32_t listSeed)
 {

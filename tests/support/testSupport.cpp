@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "project/platform.h"
 #include "project/reader.h"
 #include "project/state.h"
 
@@ -237,4 +238,14 @@ bool allExtraSetsEmpty()
     for (int a = 1; a <= actNum; ++a)
         if (!setEmpty(extraFinPred[a]) || !setEmpty(extraStartPred[a])) return false;
     return true;
+}
+
+uint32_t stateAfterDraws(uint32_t state, long count)
+{
+    uint32_t saved = getRandState();
+    setRandState(state);
+    for (long i = 0; i < count; ++i) nextRand();
+    uint32_t after = getRandState();
+    setRandState(saved);
+    return after;
 }

@@ -45,6 +45,9 @@ std::vector<uint8_t> randomFeasibleList(uint32_t seed);
 // Makes a copy of list (place 0 = 0) the list Phase 1 hands to Phase 2.
 void setBestList(const std::vector<uint8_t>& list);
 
+// The random stream's state after count further draws from state (the stream itself is left as it was).
+uint32_t stateAfterDraws(uint32_t state, long count);
+
 // True when no extra arc is in force for activities 1..actNum.
 bool allExtraSetsEmpty();
 
