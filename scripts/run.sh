@@ -4,15 +4,15 @@
 # and start the standard program in the repository folder. Its reports go to Reports/.
 # Usage: bash scripts/run.sh [PSPLIB-FOLDER-OR-ARCHIVE] [--extended]
 set -euo pipefail
-cd "$(dirname "$0")/.."
 source_arg=()
 program=tarvo
 for arg in "$@"; do
   case "$arg" in
     --extended) program=tarvo-extended ;;
-    *) source_arg=("$arg") ;;
+    *) source_arg=("$(realpath "$arg")") ;;  # named from the caller's folder
   esac
 done
+cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target tarvo tarvo-extended
