@@ -6,6 +6,7 @@
 
 #include "phase2/phase2.h"
 #include "project/check.h"
+#include "project/closurePass.h"
 #include "project/platform.h"
 #include "project/state.h"
 
@@ -86,15 +87,7 @@ void extendClosure(ActSet* closure, const uint8_t* list, int k)
     // itself needs no second visit: an accepted arc never changes closure[x].
     bool changed = true;
     while (changed) {
-        changed = false;
-        for (int a = 1; a <= actNum; ++a)
-            for (int i = 1; i <= predNum[a]; ++i) {
-                const ActSet& p = closure[predList[a][i]];
-                if (!setSubset(p, closure[a])) {
-                    setUnite(closure[a], p);
-                    changed = true;
-                }
-            }
+        changed = closurePassOverPredecessors(closure);
         for (int t = 1; t < k; ++t) {
             const ActSet& f = closure[list[3 * t]];
             ActSet& g = closure[list[3 * t + 1]];

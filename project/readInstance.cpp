@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "project/closurePass.h"
 #include "project/platform.h"
 #include "project/reader.h"
 #include "project/state.h"
@@ -251,19 +252,9 @@ static bool readPrecedences()
 static void closeSets()
 {
     int n = actNum;
-    bool changed = true;
-    while (changed) {
-        changed = false;
-        for (int i = 1; i <= n; ++i)
-            for (int p = 1; p <= predNum[i]; ++p) {
-                const ActSet& q = predSet[predList[i][p]];
-                if (!setSubset(q, predSet[i])) {
-                    setUnite(predSet[i], q);
-                    changed = true;
-                }
-            }
+    while (closurePassOverPredecessors(predSet)) {
     }
-    changed = true;
+    bool changed = true;
     while (changed) {
         changed = false;
         for (int i = n; i >= 1; --i)
