@@ -64,7 +64,9 @@ expect_eq "$rc" 1 "merge with instances missing"
 [ ! -e "m/J30-B2-#${label}sch-HV.txt" ] || fail "nothing written when instances are missing"
 
 # Stopped by SIGTERM after the first rows, then resumed: the same as an uninterrupted run.
-run --dist B2 --reports stop &
+# The program itself in the background, not through the run function: a signal to a subshell
+# would leave the program running on unseen.
+"$program" --dataset J30 --groups 1-2 --quiet --dist B2 --reports stop &
 pid=$!
 for _ in $(seq 1 600); do
   [ "$(cat stop/*.csv.part 2>/dev/null | wc -l)" -ge 3 ] && break
