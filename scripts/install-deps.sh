@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs, on Debian, what building and testing tarvo needs; does nothing when all is present.
-# The program itself needs only a C++17 compiler and CMake; the rest serves the tests and benchmarks.
+# The menu program needs only a C++17 compiler and CMake; the commands beyond the menus use the
+# header-only CLI11, nlohmann/json and pcg-cpp; the pictures matplotlib; clang builds the fuzzers.
 set -euo pipefail
-packages=(cmake g++ ninja-build libgtest-dev libbenchmark-dev libboost-math-dev parallel unzip curl ca-certificates)
+packages=(cmake g++ ninja-build libgtest-dev libbenchmark-dev libboost-math-dev parallel unzip curl ca-certificates
+          libcli11-dev nlohmann-json3-dev libpcg-cpp-dev
+          python3 python3-matplotlib python3-pytest
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
