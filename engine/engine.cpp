@@ -105,12 +105,15 @@ static inline void addAct(ActSet& s, int a)
 
 enum StartRule { activityBased, resourceBased, withArcs };
 
+// Durations read from a table per activity instead of drawn (an evaluation scenario).
+constexpr int givenDurations = -2;
+
 // pool: 0 for nominal durations, the table size when it is a constant of the build (so the draw's
-// choice of table folds away), -1 for any other poolSize, which is then passed on as given.
+// choice of table folds away), -1 for any other poolSize, which is then passed on as given, and
+// givenDurations for given[1..actNum].
 template <StartRule rule, int pool>
-static float runPolicy(uint8_t* list, int poolSize)
+static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr)
 {
-    constexpr bool stochastic = pool != 0;
     const int n = actNum;
     list[0] = 0;
     simTime = 0.0f;
@@ -156,7 +159,13 @@ static float runPolicy(uint8_t* list, int poolSize)
         if constexpr (rule != activityBased)
             if (startTime[a] != -1.0f) reportStartedEligible();
         freeCap -= need[p];
-        float t = stochastic ? rndGen(a, pool > 0 ? pool : poolSize) : static_cast<float>(dur[a]);
+        float t;
+        if constexpr (pool == 0)
+            t = static_cast<float>(dur[a]);
+        else if constexpr (pool == givenDurations)
+            t = given[a];
+        else
+            t = rndGen(a, pool > 0 ? pool : poolSize);
         float end = now + t;
         startTime[a] = now;
         finishTime[a] = end;
@@ -278,4 +287,19 @@ float executeResourceBased(uint8_t* list, int poolSize)
 float executeWithArcs(uint8_t* list, bool stochastic, int poolSize)
 {
     return stochastic ? runDrawn<withArcs>(list, poolSize) : runPolicy<withArcs, 0>(list, poolSize);
+}
+
+float executeActivityBasedGiven(uint8_t* list, const float* durations)
+{
+    return runPolicy<activityBased, givenDurations>(list, 0, durations);
+}
+
+float executeResourceBasedGiven(uint8_t* list, const float* durations)
+{
+    return runPolicy<resourceBased, givenDurations>(list, 0, durations);
+}
+
+float executeWithArcsGiven(uint8_t* list, const float* durations)
+{
+    return runPolicy<withArcs, givenDurations>(list, 0, durations);
 }

@@ -19,3 +19,9 @@ float executeActivityBased(uint8_t* list, bool stochastic, int poolSize);
 float executeResourceBased(uint8_t* list, int poolSize);
 // As executeResourceBased, also obeying extraFinPred and extraStartPred.
 float executeWithArcs(uint8_t* list, bool stochastic, int poolSize);
+
+// The same three policies with the duration of activity a given as durations[a], a = 1..actNum
+// (an evaluation scenario, or the nominal durations as floats); no draw is made.
+float executeActivityBasedGiven(uint8_t* list, const float* durations);
+float executeResourceBasedGiven(uint8_t* list, const float* durations);
+float executeWithArcsGiven(uint8_t* list, const float* durations);
