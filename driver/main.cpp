@@ -6,10 +6,12 @@
 #include "driver/batch.h"
 #include "driver/driver.h"
 #include "project/platform.h"
+#include "schedule/schedule.h"
 
 int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "merge") == 0) return runMerge(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "schedule") == 0) return runSchedule(argc, argv);
     if (argc > 1) {
         BatchOptions options;
         int code = exitClean;

@@ -1,0 +1,72 @@
+# Command line of tarvoplot: one subcommand per kind of picture. A bad input ends with one line on
+# standard error naming the file, line or column, and exit code 2; never with a traceback.
+import argparse
+import sys
+
+from . import InputError, style
+from .inputs import readSamples, readSchedule, readTable
+
+
+def _parser():
+    p = argparse.ArgumentParser(prog="tarvoplot", description="Pictures of tarvo's schedules and results "
+                                "(each written as OUT.png and OUT.svg).")
+    p.add_argument("--dpi", type=int, default=200, help="resolution of the PNG (default 200)")
+    sub = p.add_subparsers(dest="kind", required=True, metavar="KIND")
+
+    g = sub.add_parser("gantt", help="Gantt chart of a `tarvo schedule` output (CSV or JSON)")
+    g.add_argument("schedule", help="output of tarvo schedule")
+    g.add_argument("-o", "--out", required=True, help="output name, without or with .png/.svg")
+    g.add_argument("--profile", action="store_true", help="resource profiles stacked under the chart")
+
+    r = sub.add_parser("profile", help="resource profiles of a `tarvo schedule` output")
+    r.add_argument("schedule")
+    r.add_argument("-o", "--out", required=True)
+
+    d = sub.add_parser("distribution", help="makespan distributions of ph1 and ph2 (tarvo evaluate --samples)")
+    d.add_argument("samples", help="JSON Lines file of tarvo evaluate --samples")
+    d.add_argument("--group", type=int, help="parameter group (needed when the file holds several instances)")
+    d.add_argument("--instance", type=int, help="instance within the group")
+    d.add_argument("--eval-dist", help="evaluation distribution (default: the one searched for)")
+    d.add_argument("-o", "--out", required=True)
+
+    o = sub.add_parser("overview", help="average gap per parameter group from batch results files")
+    o.add_argument("results", nargs="+", help="batch results .csv files")
+    o.add_argument("--eval", nargs="+", default=[], metavar="EVAL", help="evaluation .csv files of tarvo evaluate")
+    o.add_argument("-o", "--out", required=True)
+    return p
+
+
+def run(argv):
+    args = _parser().parse_args(argv)
+    # Imported here so that a usage error costs no matplotlib start-up.
+    if args.kind in ("gantt", "profile"):
+        from . import gantt
+        schedule = readSchedule(args.schedule)
+        fig = gantt.ganttFigure(schedule, args.profile) if args.kind == "gantt" else gantt.profileFigure(schedule)
+        return style.save(fig, args.out, args.dpi)
+    if args.kind == "distribution":
+        from . import distribution
+        records = distribution.selectRecords(readSamples(args.samples), args.group, args.instance,
+                                             args.eval_dist, args.samples)
+        return style.save(distribution.distributionFigure(records), args.out, args.dpi)
+    from . import overview
+    rows = [row for path in args.results
+            for row in readTable(path, overview.BATCH_COLUMNS, ("ph1_gap", "smaller_gap"))]
+    evalRows = [row for path in args.eval
+                for row in readTable(path, overview.EVAL_COLUMNS, ("lower_bound", "in_sample", "gap"))]
+    return style.save(overview.overviewFigure(rows, evalRows), args.out, args.dpi)
+
+
+def main(argv=None):
+    try:
+        paths = run(sys.argv[1:] if argv is None else argv)
+    except InputError as e:
+        print(f"tarvoplot: {e}", file=sys.stderr)
+        return 2
+    for path in paths:
+        print(path)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

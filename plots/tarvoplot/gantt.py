@@ -1,0 +1,162 @@
+# Gantt chart and resource profiles of one realised schedule: a bar per real activity, the
+# policy's extra arcs as arrows, the critical chain highlighted; one step plot per resource.
+from matplotlib.lines import Line2D
+from matplotlib.patches import FancyArrowPatch, Patch
+
+from . import style
+
+
+def usageSteps(schedule, resource):
+    """The use of one resource (1..K) over time as (times, amounts): amounts[i] holds from
+    times[i] until times[i + 1]; the last entry is the use after the last event (0)."""
+    change = {}
+    for a in schedule.activity:
+        need = schedule.requirements[a][resource - 1]
+        if need == 0 or schedule.finish[a] == schedule.start[a]:
+            continue
+        change[schedule.start[a]] = change.get(schedule.start[a], 0) + need
+        change[schedule.finish[a]] = change.get(schedule.finish[a], 0) - need
+    times, amounts, level = [0.0], [0], 0
+    for t in sorted(change):
+        level += change[t]
+        if t == times[-1]:
+            amounts[-1] = level
+        elif level != amounts[-1]:   # a finish and a start of equal amounts at t: no step
+            times.append(t)
+            amounts.append(level)
+    return times, amounts
+
+
+def _rows(schedule):
+    """Real activities from top to bottom in order of start (then number): row 0 is the top."""
+    real = sorted(schedule.realActivities(), key=lambda a: (schedule.start[a], a))
+    return {a: i for i, a in enumerate(real)}
+
+
+# Inches per resource panel under the Gantt chart.
+PROFILE_HEIGHT = 0.9
+
+
+def _rowHeight(n):
+    # Inches per activity row: generous for J30, tighter for J120 so the page stays printable.
+    return 0.2 if n <= 40 else 0.13
+
+
+def drawGantt(ax, schedule):
+    row = _rows(schedule)
+    n = len(row)
+    small = n > 40
+    for a, r in row.items():
+        colour = style.VERMILLION if schedule.critical[a] else style.SKY_BLUE
+        width = schedule.finish[a] - schedule.start[a]
+        bar = ax.barh(r, width, left=schedule.start[a], height=0.7, color=colour,
+                      edgecolor=style.BLACK, linewidth=0.4, zorder=2)
+        bar.patches[0].set_gid(f"activity-{a}")
+    ax.set_yticks(range(n))
+    ax.set_yticklabels([str(a) for a in row], fontsize=6 if small else 8)
+    ax.set_ylim(n - 0.4, -0.6)
+    ax.set_ylabel("Activity")
+    ax.tick_params(axis="y", length=0)
+    ax.grid(axis="x", color=style.GREY, linewidth=0.3, alpha=0.5, zorder=0)
+
+    # Extra arcs: finish-to-start from the end of the source bar, start-to-start from its start.
+    for f, t, kind in schedule.arcs:
+        if f not in row or t not in row:
+            continue  # an arc at a dummy activity has no bar to point at
+        fs = kind == 1
+        source = (schedule.finish[f] if fs else schedule.start[f], row[f])
+        target = (schedule.start[t], row[t])
+        arrow = FancyArrowPatch(source, target, arrowstyle="-|>", mutation_scale=8,
+                                color=style.BLACK if fs else style.BLUE,
+                                linestyle="-" if fs else (0, (3, 2)), linewidth=0.8,
+                                connectionstyle="arc3,rad=0.15", zorder=4)
+        arrow.set_gid("arc-fs" if fs else "arc-ss")
+        ax.add_patch(arrow)
+
+    handles = [Patch(facecolor=style.VERMILLION, edgecolor=style.BLACK, linewidth=0.4, label="critical"),
+               Patch(facecolor=style.SKY_BLUE, edgecolor=style.BLACK, linewidth=0.4, label="not critical")]
+    kinds = {k for _, _, k in schedule.arcs}
+    if 1 in kinds:
+        handles.append(Line2D([], [], color=style.BLACK, linewidth=0.8, marker=">", markersize=4,
+                              label="finish-to-start arc"))
+    if kinds - {1}:
+        handles.append(Line2D([], [], color=style.BLUE, linewidth=0.8, linestyle=(0, (3, 2)), marker=">",
+                              markersize=4, label="start-to-start arc"))
+    handles += _boundLines(ax, schedule)
+    ax.legend(handles=handles, loc="upper left", bbox_to_anchor=(1.01, 1.0), frameon=False)
+
+
+def _boundLines(ax, schedule):
+    lines = []
+    if schedule.lowerBound is not None:
+        lines.append(ax.axvline(schedule.lowerBound, color=style.GREEN, linestyle=(0, (4, 2)), linewidth=1.2,
+                                label=f"lower bound {schedule.lowerBound:g}", zorder=3))
+    lines.append(ax.axvline(schedule.makespan, color=style.BLACK, linestyle="-", linewidth=1.2,
+                            label=f"makespan {schedule.makespan:g}", zorder=3))
+    for line in lines:
+        line.set_gid("bound-line")
+    return lines
+
+
+def drawProfile(ax, schedule, resource):
+    times, amounts = usageSteps(schedule, resource)
+    end = max(schedule.makespan, times[-1])
+    line, = ax.step(times + [end], amounts + [amounts[-1]], where="post", color=style.BLUE, linewidth=1.0,
+                    label="in use")
+    line.set_gid(f"usage-r{resource}")
+    ax.fill_between(times + [end], amounts + [amounts[-1]], step="post", color=style.SKY_BLUE, alpha=0.35,
+                    linewidth=0)
+    top = max(amounts)
+    if schedule.capacities is not None:
+        cap = schedule.capacities[resource - 1]
+        ax.axhline(cap, color=style.VERMILLION, linestyle=(0, (4, 2)), linewidth=1.0, label="capacity")
+        top = max(top, cap)
+    ax.set_ylim(0, top * 1.15 + 0.5)
+    ax.set_ylabel(f"R{resource}\n(units)")
+    ax.grid(axis="x", color=style.GREY, linewidth=0.3, alpha=0.5)
+
+
+def ganttFigure(schedule, withProfile=False):
+    """Gantt chart, optionally with one profile panel per resource beneath it on the same time axis."""
+    n = len(schedule.realActivities())
+    ganttHeight = max(1.5, _rowHeight(n) * n)
+    k = schedule.resources if withProfile else 0
+    height = ganttHeight + k * PROFILE_HEIGHT + 0.8
+    fig = style.figure(style.PAGE_WIDTH, height)
+    grid = fig.add_gridspec(1 + k, 1, height_ratios=[ganttHeight] + [PROFILE_HEIGHT] * k, hspace=0.12)
+    top = fig.add_subplot(grid[0])
+    drawGantt(top, schedule)
+    axes = [top]
+    for r in range(1, k + 1):
+        ax = fig.add_subplot(grid[r], sharex=top)
+        drawProfile(ax, schedule, r)
+        axes.append(ax)
+    _finishTimeAxis(axes, schedule)
+    if schedule.title:
+        top.set_title(schedule.title, loc="left")
+    if k:
+        axes[1].legend(loc="upper left", bbox_to_anchor=(1.01, 1.0), frameon=False)
+    return fig
+
+
+def profileFigure(schedule):
+    """One profile panel per resource on a shared time axis."""
+    k = schedule.resources
+    fig = style.figure(style.PAGE_WIDTH, 0.6 + max(k, 1) * 1.1)
+    axes = fig.subplots(max(k, 1), 1, sharex=True, squeeze=False)[:, 0]
+    for r in range(1, k + 1):
+        drawProfile(axes[r - 1], schedule, r)
+    _finishTimeAxis(list(axes), schedule)
+    if schedule.title:
+        axes[0].set_title(schedule.title, loc="left")
+    if k:
+        axes[0].legend(loc="upper left", bbox_to_anchor=(1.01, 1.0), frameon=False)
+    return fig
+
+
+def _finishTimeAxis(axes, schedule):
+    end = max([schedule.makespan] + list(schedule.finish.values()))
+    axes[0].set_xlim(0, end * 1.02 + 0.5)
+    for ax in axes[:-1]:
+        ax.tick_params(labelbottom=False)
+    axes[-1].set_xlabel("Time (periods)")

@@ -1,0 +1,231 @@
+# Readers of the files the pictures are drawn from: `tarvo schedule` output (CSV or JSON), the
+# makespan samples of `tarvo evaluate --samples` (JSON Lines) and the results CSV files of batch
+# runs and evaluations. Every fault becomes an InputError that names the file, line and column.
+import csv
+import json
+import math
+
+from . import InputError
+
+
+def _open(path):
+    try:
+        return open(path, newline="", encoding="utf-8")
+    except OSError as e:
+        raise InputError(f"cannot read '{path}': {e.strerror}") from None
+
+
+def _number(text, where, column):
+    try:
+        value = float(text)
+    except (TypeError, ValueError):
+        raise InputError(f"{where}: column '{column}': '{text}' is not a number") from None
+    if not math.isfinite(value):
+        raise InputError(f"{where}: column '{column}': '{text}' is not a finite number")
+    return value
+
+
+def _integer(text, where, column):
+    value = _number(text, where, column)
+    if value != int(value):
+        raise InputError(f"{where}: column '{column}': '{text}' is not a whole number")
+    return int(value)
+
+
+# ---- Results tables (batch and evaluation CSV) ----
+
+def readTable(path, required, numeric=()):
+    """Rows of a CSV file as dicts; the columns in `required` must exist, those in `numeric` are
+    turned into floats. Each row also gets '_where', its file and line, for later messages."""
+    with _open(path) as f:
+        reader = csv.DictReader(f)
+        header = reader.fieldnames or []
+        for column in required:
+            if column not in header:
+                raise InputError(f"{path}: column '{column}' missing")
+        rows = []
+        for row in reader:
+            where = f"{path} line {reader.line_num}"
+            if None in row or any(row[c] is None for c in header):
+                raise InputError(f"{where}: {len(header)} columns expected")
+            for column in numeric:
+                row[column] = _number(row[column], where, column)
+            row["_where"] = where
+            rows.append(row)
+    if not rows:
+        raise InputError(f"{path}: no rows")
+    return rows
+
+
+# ---- Schedules ----
+
+class Schedule:
+    """One realised schedule: activities 1..n with start, finish, duration, requirements and the
+    critical flag, the policy's arcs (from, to, type 1 finish-to-start / 2 start-to-start), and,
+    from JSON only, the capacities and the lower bound (None when unknown)."""
+
+    def __init__(self):
+        self.activity = []      # activity numbers in file order
+        self.start = {}
+        self.finish = {}
+        self.duration = {}
+        self.requirements = {}  # activity -> list of K amounts
+        self.critical = {}
+        self.arcs = []          # (from, to, type)
+        self.capacities = None  # list of K capacities
+        self.lowerBound = None
+        self.makespan = None
+        self.title = ""
+
+    @property
+    def resources(self):
+        return len(next(iter(self.requirements.values()), []))
+
+    def realActivities(self):
+        """Every activity but the dummy start (the smallest number) and end (the largest)."""
+        numbers = sorted(self.activity)
+        return numbers[1:-1]
+
+
+def _checkSchedule(s, path):
+    if len(s.activity) < 2:
+        raise InputError(f"{path}: fewer than two activities")
+    if len(set(s.activity)) != len(s.activity):
+        raise InputError(f"{path}: an activity appears twice")
+    for f, t, _ in s.arcs:
+        for a in (f, t):
+            if a not in s.start:
+                raise InputError(f"{path}: arc ({f}, {t}) names activity {a}, which is not in the schedule")
+    if s.capacities is not None and len(s.capacities) != s.resources:
+        raise InputError(f"{path}: {len(s.capacities)} capacities for {s.resources} resources")
+    if s.makespan is None:
+        s.makespan = max(s.finish.values())
+
+
+def _scheduleFromCsv(path, text):
+    # Sections separated by a blank line: the activities, then optionally the arcs.
+    sections = [part for part in text.replace("\r\n", "\n").split("\n\n") if part.strip()]
+    if not sections:
+        raise InputError(f"{path}: empty file")
+    s = Schedule()
+    rows = list(csv.reader(sections[0].strip("\n").split("\n")))
+    header = rows[0]
+    fixed = ["activity", "start", "finish", "duration"]
+    for column in fixed + ["critical"]:
+        if column not in header:
+            raise InputError(f"{path}: column '{column}' missing")
+    resources = [c for c in header if c.startswith("r") and c[1:].isdigit()]
+    expected = [f"r{k}" for k in range(1, len(resources) + 1)]
+    if resources != expected:
+        raise InputError(f"{path}: resource columns {','.join(resources)} are not r1..rK")
+    at = {c: header.index(c) for c in header}
+    for line, row in enumerate(rows[1:], start=2):
+        where = f"{path} line {line}"
+        if len(row) != len(header):
+            raise InputError(f"{where}: {len(header)} columns expected, {len(row)} found")
+        a = _integer(row[at["activity"]], where, "activity")
+        s.activity.append(a)
+        s.start[a] = _number(row[at["start"]], where, "start")
+        s.finish[a] = _number(row[at["finish"]], where, "finish")
+        s.duration[a] = _number(row[at["duration"]], where, "duration")
+        s.requirements[a] = [_integer(row[at[c]], where, c) for c in resources]
+        s.critical[a] = _integer(row[at["critical"]], where, "critical") != 0
+    if len(sections) > 1:
+        first = text.count("\n", 0, text.find(sections[1])) + 1
+        arcRows = list(csv.reader(sections[1].strip("\n").split("\n")))
+        if arcRows[0] != ["from", "to", "type"]:
+            raise InputError(f"{path} line {first}: arc section must start with 'from,to,type'")
+        for line, row in enumerate(arcRows[1:], start=first + 1):
+            where = f"{path} line {line}"
+            if len(row) != 3:
+                raise InputError(f"{where}: 3 columns expected, {len(row)} found")
+            s.arcs.append(tuple(_integer(v, where, c) for v, c in zip(row, ("from", "to", "type"))))
+    return s
+
+
+def _field(record, key, path):
+    if key not in record:
+        raise InputError(f"{path}: key '{key}' missing")
+    return record[key]
+
+
+def _scheduleFromJson(path, text):
+    try:
+        record = json.loads(text)
+    except json.JSONDecodeError as e:
+        raise InputError(f"{path} line {e.lineno}: not JSON ({e.msg})") from None
+    if not isinstance(record, dict):
+        raise InputError(f"{path}: not a JSON object")
+    s = Schedule()
+    for item in _field(record, "activities", path):
+        if not isinstance(item, dict):
+            raise InputError(f"{path}: an entry of 'activities' is not an object")
+        where = f"{path}: activity {item.get('activity', '?')}"
+        a = _integer(_field(item, "activity", path), where, "activity")
+        s.activity.append(a)
+        for key, table in (("start", s.start), ("finish", s.finish), ("duration", s.duration)):
+            table[a] = _number(_field(item, key, path), where, key)
+        s.requirements[a] = [_integer(v, where, "requirements") for v in _field(item, "requirements", path)]
+        s.critical[a] = bool(_field(item, "critical", path))
+    for arc in record.get("arcs", []):
+        if not isinstance(arc, list) or len(arc) != 3:
+            raise InputError(f"{path}: arc {arc} is not [from, to, type]")
+        s.arcs.append(tuple(_integer(v, path, "arcs") for v in arc))
+    s.capacities = [_integer(v, path, "capacities") for v in _field(record, "capacities", path)]
+    s.lowerBound = _number(_field(record, "lower_bound", path), path, "lower_bound")
+    s.makespan = _number(_field(record, "makespan", path), path, "makespan")
+    parts = [str(record[k]) for k in ("dataset", "distribution") if k in record]
+    if "group" in record and "instance" in record:
+        parts.append(f"group {record['group']} instance {record['instance']}")
+    if "policy" in record:
+        parts.append(str(record["policy"]))
+    if "scenario" in record:
+        scenario = record["scenario"]
+        parts.append("nominal durations" if scenario == "nominal" else
+                     f"scenario {scenario} ({record.get('eval_distribution', '?')})")
+    s.title = ", ".join(parts)
+    return s
+
+
+def readSchedule(path):
+    """A `tarvo schedule` output, CSV or JSON (told apart by the first character)."""
+    with _open(path) as f:
+        text = f.read()
+    s = _scheduleFromJson(path, text) if text.lstrip().startswith("{") else _scheduleFromCsv(path, text)
+    _checkSchedule(s, path)
+    return s
+
+
+# ---- Makespan samples ----
+
+SAMPLE_KEYS = ["dataset", "distribution", "eval_distribution", "method", "group", "instance",
+               "policy", "runs", "lower_bound", "mean", "makespans"]
+
+
+def readSamples(path):
+    """Records of a samples file (one JSON object per line)."""
+    records = []
+    with _open(path) as f:
+        for line, text in enumerate(f, start=1):
+            if not text.strip():
+                continue
+            where = f"{path} line {line}"
+            try:
+                record = json.loads(text)
+            except json.JSONDecodeError as e:
+                raise InputError(f"{where}: not JSON ({e.msg})") from None
+            if not isinstance(record, dict):
+                raise InputError(f"{where}: not a JSON object")
+            for key in SAMPLE_KEYS:
+                if key not in record:
+                    raise InputError(f"{where}: key '{key}' missing")
+            spans = record["makespans"]
+            if not isinstance(spans, list) or not spans:
+                raise InputError(f"{where}: 'makespans' is not a list of numbers")
+            record["makespans"] = [_number(v, where, "makespans") for v in spans]
+            record["lower_bound"] = _number(record["lower_bound"], where, "lower_bound")
+            record["_where"] = where
+            records.append(record)
+    if not records:
+        raise InputError(f"{path}: no records")
+    return records

@@ -1,0 +1,116 @@
+# Overview of runs: the average gap per parameter group, one line per distribution for Phase 1
+# and Phase 2, from batch results files; with evaluation files, a second panel of the search's
+# in-sample gap against the out-of-sample gap of the same policy.
+from matplotlib.lines import Line2D
+
+from . import InputError, style
+
+BATCH_COLUMNS = ["dataset", "distribution", "method", "config", "group", "instance", "ph1_gap", "smaller_gap"]
+EVAL_COLUMNS = ["dataset", "distribution", "eval_distribution", "method", "group", "instance", "policy",
+                "lower_bound", "in_sample", "gap"]
+
+
+def _distKey(d):
+    return (style.DIST_ORDER.index(d) if d in style.DIST_ORDER else len(style.DIST_ORDER), d)
+
+
+def groupAverages(rows):
+    """{(dataset, distribution, method, config): {group: (mean Phase 1 gap, mean Phase 2 gap)}};
+    Phase 2 takes the smaller gap per instance, as the report's average does. Several seeds of one
+    configuration are pooled."""
+    sums = {}
+    for row in rows:
+        key = (row["dataset"], row["distribution"], row["method"], row["config"])
+        group = int(row["group"])
+        s = sums.setdefault(key, {}).setdefault(group, [0.0, 0.0, 0])
+        s[0] += row["ph1_gap"]
+        s[1] += row["smaller_gap"]
+        s[2] += 1
+    return {key: {g: (s[0] / s[2], s[1] / s[2]) for g, s in groups.items()} for key, groups in sums.items()}
+
+
+def _drawGroups(ax, averages):
+    keys = sorted(averages, key=lambda k: (k[0], _distKey(k[1]), k[2], k[3]))
+    several = len({(k[0], k[3]) for k in keys}) > 1   # data sets or configurations to tell apart
+    spread = len({k[1] for k in keys}) < len(keys)   # one distribution under several methods
+    markers = ["o", "s", "^", "D", "v", "P"]
+    for i, key in enumerate(keys):
+        dataset, dist, method, config = key
+        groups = sorted(averages[key])
+        colour = style.DIST_COLOURS.get(dist, style.GREY)
+        marker = markers[i % len(markers)] if spread else "o"
+        name = f"{dataset} {dist} {method} {config}" if several else f"{dist} ({method})"
+        ph1 = [averages[key][g][0] for g in groups]
+        ph2 = [averages[key][g][1] for g in groups]
+        ax.plot(groups, ph1, color=colour, linestyle=(0, (4, 2)), marker=marker, markersize=3,
+                markerfacecolor="white", linewidth=1.0, gid=f"ph1-{name}")
+        ax.plot(groups, ph2, color=colour, linestyle="-", marker=marker, markersize=3, linewidth=1.2,
+                label=name, gid=f"ph2-{name}")
+    allGroups = sorted({g for key in keys for g in averages[key]})
+    if len(allGroups) <= 16:
+        ax.set_xticks(allGroups)
+    ax.set_xlabel("Parameter group")
+    ax.set_ylabel("Average gap above lower bound (%)")
+    ax.grid(color=style.GREY, linewidth=0.3, alpha=0.5)
+    handles, labels = ax.get_legend_handles_labels()
+    handles += [Line2D([], [], color=style.BLACK, linestyle=(0, (4, 2)), marker="o", markersize=3,
+                       markerfacecolor="white", linewidth=1.0),
+                Line2D([], [], color=style.BLACK, linestyle="-", marker="o", markersize=3, linewidth=1.2)]
+    labels += ["Phase 1", "Phase 2 (smaller gap)"]
+    ax.legend(handles, labels, frameon=False, loc="upper left", bbox_to_anchor=(1.01, 1.0))
+
+
+def inSamplePoints(rows):
+    """(distribution, policy, in-sample gap, out-of-sample gap) of the rows evaluated under the
+    distribution they were searched for: only there is the search's estimate an estimate of it."""
+    points = []
+    for row in rows:
+        if row["eval_distribution"] != row["distribution"]:
+            continue
+        lb = row["lower_bound"]
+        if lb <= 0:
+            raise InputError(f"{row['_where']}: column 'lower_bound': {lb:g} is not positive")
+        points.append((row["distribution"], row["policy"], 100.0 * (row["in_sample"] - lb) / lb, row["gap"]))
+    return points
+
+
+def _drawInSample(ax, points):
+    marker = {"ph1": "o", "ph2": "^"}
+    for dist in sorted({p[0] for p in points}, key=_distKey):
+        for policy in ("ph1", "ph2"):
+            mine = [p for p in points if p[0] == dist and p[1] == policy]
+            if mine:
+                ax.scatter([p[2] for p in mine], [p[3] for p in mine], s=16,
+                           marker=marker.get(policy, "s"), color=style.DIST_COLOURS.get(dist, style.GREY),
+                           alpha=0.7, linewidths=0, label=f"{dist} {policy}")
+    low = min(min(p[2], p[3]) for p in points)
+    high = max(max(p[2], p[3]) for p in points)
+    pad = 0.03 * (high - low) + 0.1
+    ax.plot([low - pad, high + pad], [low - pad, high + pad], color=style.BLACK, linewidth=0.8,
+            linestyle=(0, (2, 2)), label="out-of-sample = in-sample")
+    ax.set_xlim(low - pad, high + pad)
+    ax.set_ylim(low - pad, high + pad)
+    ax.set_xlabel("In-sample gap of the search (%)")
+    ax.set_ylabel("Out-of-sample gap (%)")
+    ax.grid(color=style.GREY, linewidth=0.3, alpha=0.5)
+    ax.legend(frameon=False, loc="upper left", bbox_to_anchor=(1.01, 1.0))
+
+
+def overviewFigure(batchRows, evalRows):
+    averages = groupAverages(batchRows)
+    points = inSamplePoints(evalRows) if evalRows else []
+    if evalRows and not points:
+        raise InputError("evaluation files: no row evaluated under the distribution it was searched for")
+    fig = style.figure(style.PAGE_WIDTH, 2.8 if not points else 5.8)
+    if points:
+        top, bottom = fig.subplots(2, 1, gridspec_kw={"hspace": 0.45})
+    else:
+        top = fig.subplots(1, 1)
+    _drawGroups(top, averages)
+    datasets = sorted({k[0] for k in averages})
+    top.set_title(f"{', '.join(datasets)}: average gap per parameter group", loc="left")
+    if points:
+        _drawInSample(bottom, points)
+        bottom.set_title("Per instance and policy: the search's estimate against an independent one",
+                         loc="left")
+    return fig

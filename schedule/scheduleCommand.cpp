@@ -1,0 +1,227 @@
+// `tarvo schedule`: reads one policy record and its instance, realises the chosen policy under
+// nominal durations (or an evaluation scenario) and prints the schedule as CSV or JSON.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "driver/driver.h"
+#include "durations/durations.h"
+#include "engine/engine.h"
+#include "phase2/phase2.h"
+#include "project/cpm.h"
+#include "project/platform.h"
+#include "project/reader.h"
+#include "project/state.h"
+#include "schedule/schedule.h"
+
+static constexpr int exitUsage = 2;
+
+static int refuse(const std::string& message)
+{
+    std::fprintf(stderr, "tarvo schedule: %s\n", message.c_str());
+    return exitUsage;
+}
+
+// The shortest decimal text that reads back as the same float, so "3" rather than "3.00000000".
+static std::string floatText(float value)
+{
+    char text[32];
+    for (int digits = 6; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+        if (std::strtof(text, nullptr) == value) break;
+    }
+    return text;
+}
+
+// The same value as a double whose shortest text is floatText's, for the JSON writer.
+static double floatNumber(float value) { return std::strtod(floatText(value).c_str(), nullptr); }
+
+static int labelIndex(const char* const* labels, int count, const std::string& name)
+{
+    for (int k = 1; k <= count; ++k)
+        if (name == labels[k]) return k;
+    return 0;
+}
+
+// Reads the instance with the reader's messages sent to standard error: standard output carries
+// nothing but the schedule.
+static bool readInstanceQuietly()
+{
+    std::fflush(stdout);
+    int saved = dup(1);
+    dup2(2, 1);
+    bool ok = readInstance();
+    std::fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    return ok;
+}
+
+static const char* ruleName(ScheduleRule rule)
+{
+    switch (rule) {
+    case ScheduleRule::activityBased: return "activity-based";
+    case ScheduleRule::resourceBased: return "resource-based";
+    default: return "resource-based with arcs";
+    }
+}
+
+float realiseSchedule(uint8_t* list, ScheduleRule rule, const std::vector<std::array<int, 3>>& arcs,
+                      const float* durations)
+{
+    if (rule == ScheduleRule::activityBased) return executeActivityBasedGiven(list, durations);
+    if (rule == ScheduleRule::resourceBased) return executeResourceBasedGiven(list, durations);
+    clearExtraArcs();
+    // The arc list format of the search: triple k at bytes 3k .. 3k + 2.
+    std::vector<uint8_t> arcList(3 * (arcs.size() + 1));
+    int count = 0;
+    for (const auto& arc : arcs) {
+        ++count;
+        for (int k = 0; k < 3; ++k) arcList[3 * count + k] = static_cast<uint8_t>(arc[k]);
+    }
+    applyArcs(arcList.data(), count);
+    return executeWithArcsGiven(list, durations);
+}
+
+static std::string csvText(const std::vector<std::array<int, 3>>& arcs, const float* durations, const bool* critical)
+{
+    std::string out = "activity,start,finish,duration";
+    for (int r = 1; r <= resNum; ++r) out += ",r" + std::to_string(r);
+    out += ",critical\n";
+    for (int a = 1; a <= actNum; ++a) {
+        out += std::to_string(a) + "," + floatText(startTime[a]) + "," + floatText(finishTime[a]) + "," +
+               floatText(durations[a]);
+        for (int r = 1; r <= resNum; ++r) out += "," + std::to_string(resReq[a][r]);
+        out += critical[a] ? ",1\n" : ",0\n";
+    }
+    // The arcs follow as a section of their own after one blank line, header always present.
+    out += "\nfrom,to,type\n";
+    for (const auto& arc : arcs)
+        out += std::to_string(arc[0]) + "," + std::to_string(arc[1]) + "," + std::to_string(arc[2]) + "\n";
+    return out;
+}
+
+static std::string jsonText(nlohmann::ordered_json head, const std::vector<std::array<int, 3>>& arcs,
+                            const float* durations, const bool* critical)
+{
+    using nlohmann::ordered_json;
+    head["lower_bound"] = floatNumber(earlyFinish[actNum]);
+    head["makespan"] = floatNumber(finishTime[actNum]);
+    ordered_json caps = ordered_json::array();
+    for (int r = 1; r <= resNum; ++r) caps.push_back(resCap[r]);
+    head["capacities"] = caps;
+    ordered_json acts = ordered_json::array();
+    for (int a = 1; a <= actNum; ++a) {
+        ordered_json req = ordered_json::array();
+        for (int r = 1; r <= resNum; ++r) req.push_back(resReq[a][r]);
+        acts.push_back({{"activity", a}, {"start", floatNumber(startTime[a])}, {"finish", floatNumber(finishTime[a])},
+                        {"duration", floatNumber(durations[a])}, {"requirements", req}, {"critical", critical[a] ? 1 : 0}});
+    }
+    head["activities"] = acts;
+    head["arcs"] = arcs;
+    return head.dump() + "\n";
+}
+
+int runSchedule(int argc, char** argv)
+{
+    CLI::App app{"Prints the schedule that one policy of a policy record produces.", "tarvo schedule"};
+    std::string policy = "ph2", scenario = "nominal", evalDist, folder = "Instances", format = "csv", file;
+    uint32_t seed = 1;
+    int group = 0, instance = 0;
+    app.add_option("--policy", policy, "ph1: the list under the search's policy; ph2: the list with the arcs")
+        ->check(CLI::IsMember({"ph1", "ph2"}))->capture_default_str();
+    app.add_option("--scenario", scenario, "nominal, or the run number K of tarvo evaluate")->capture_default_str();
+    app.add_option("--dist", evalDist, "distribution of the scenario (default: the one searched for)")
+        ->check(CLI::IsMember({"U1", "B1", "U2", "B2", "EXP"}));
+    app.add_option("--seed", seed, "evaluation seed of the scenario")->capture_default_str();
+    app.add_option("--instances", folder, "folder of the .sm files")->capture_default_str();
+    app.add_option("--format", format, "csv or json")->check(CLI::IsMember({"csv", "json"}))->capture_default_str();
+    app.add_option("FILE.jsonl", file, "policy records of a batch run")->required();
+    app.add_option("GROUP", group, "parameter group")->required();
+    app.add_option("INSTANCE", instance, "instance within the group")->required();
+    try {
+        app.parse(argc - 1, argv + 1);
+    } catch (const CLI::ParseError& e) {
+        int code = app.exit(e);
+        return code == 0 ? 0 : exitUsage;
+    }
+
+    // The scenario: "nominal" or a run number 1, 2, ...
+    int run = 0;
+    if (scenario != "nominal") {
+        char* end = nullptr;
+        long k = std::strtol(scenario.c_str(), &end, 10);
+        if (scenario.empty() || *end != '\0' || k < 1 || k > 1000000000)
+            return refuse("--scenario " + scenario + ": neither \"nominal\" nor a run number 1, 2, ...");
+        run = static_cast<int>(k);
+    }
+
+    PolicyRecord record;
+    std::string error;
+    if (!findPolicyRecord(file, group, instance, record, error)) return refuse(error);
+    fillLabels();
+    datasetType = labelIndex(datasetName, 4, record.dataset);
+    distNum = labelIndex(distName, 5, record.distribution);
+    if (datasetType == 0) return refuse(file + ": unknown data set \"" + record.dataset + "\"");
+    if (distNum == 0) return refuse(file + ": unknown distribution \"" + record.distribution + "\"");
+    if (record.method != "HV" && record.method != "LV")
+        return refuse(file + ": method \"" + record.method + "\" is neither HV nor LV");
+    if (evalDist.empty()) evalDist = record.distribution;
+
+    setKeyWaits(false);
+    instanceFolder = folder;
+    paramNum = group;
+    instNum = instance;
+    if (!readInstanceQuietly()) return refuse("instance " + std::to_string(group) + "_" + std::to_string(instance) +
+                                              " of " + record.dataset + " cannot be used (see above)");
+    buildSamplePool();
+    computeCpmTimes();
+    if (!checkPolicy(record, error)) {
+        return refuse(file + ", group " + std::to_string(group) + " instance " + std::to_string(instance) + ": " +
+                      error);
+    }
+
+    float durations[actDim] = {};
+    if (run == 0) {
+        for (int a = 1; a <= actNum; ++a) durations[a] = static_cast<float>(dur[a]);
+    } else {
+        return refuse("--scenario " + scenario + ": scenarios of tarvo evaluate are not available yet in this "
+                      "build; use --scenario nominal");
+    }
+
+    ScheduleRule rule = policy == "ph2"          ? ScheduleRule::withArcs
+                        : record.method == "HV" ? ScheduleRule::resourceBased
+                                                : ScheduleRule::activityBased;
+    std::vector<std::array<int, 3>> arcs;
+    if (rule == ScheduleRule::withArcs) arcs = record.arcs;
+    uint8_t list[actDim] = {};
+    for (int p = 1; p <= actNum; ++p) list[p] = static_cast<uint8_t>(record.list[p - 1]);
+    realiseSchedule(list, rule, arcs, durations);
+    bool critical[actDim];
+    markCriticalChain(list, rule, critical);
+
+    std::string out;
+    if (format == "csv") {
+        out = csvText(arcs, durations, critical);
+    } else {
+        nlohmann::ordered_json head = {{"dataset", record.dataset}, {"distribution", record.distribution},
+                                       {"method", record.method},   {"group", group},
+                                       {"instance", instance},      {"policy", policy},
+                                       {"rule", ruleName(rule)}};
+        if (run == 0) {
+            head["scenario"] = "nominal";
+        } else {
+            head["scenario"] = run;
+            head["eval_distribution"] = evalDist;
+            head["eval_seed"] = seed;
+        }
+        out = jsonText(head, arcs, durations, critical);
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : refuse("standard output cannot be written");
+}

@@ -1,0 +1,259 @@
+// tarvo schedule: realised schedules that respect precedence, arcs and capacities and match the
+// engines' makespans, the critical chain on small projects, and the refusal of unusable records.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "durations/durations.h"
+#include "engine/engine.h"
+#include "phase2/phase2.h"
+#include "project/state.h"
+#include "schedule/schedule.h"
+#include "support/testSupport.h"
+
+namespace {
+
+using Arcs = std::vector<std::array<int, 3>>;
+
+std::vector<float> nominal()
+{
+    std::vector<float> d(actDim, 0.0f);
+    for (int a = 1; a <= actNum; ++a) d[a] = static_cast<float>(dur[a]);
+    return d;
+}
+
+// Fails the test at the first start that breaks a precedence, an arc or a capacity.
+void expectFeasible(const Arcs& arcs)
+{
+    int n = actNum;
+    for (int j = 1; j <= n; ++j) {
+        ASSERT_GE(startTime[j], 0.0f) << "activity " << j << " never started";
+        for (int k = 1; k <= predNum[j]; ++k)
+            EXPECT_GE(startTime[j], finishTime[predList[j][k]]) << predList[j][k] << " -> " << j;
+    }
+    for (const auto& arc : arcs) {
+        float bound = arc[2] == 1 ? finishTime[arc[0]] : startTime[arc[0]];
+        EXPECT_GE(startTime[arc[1]], bound) << "arc " << arc[0] << " -> " << arc[1] << " type " << arc[2];
+    }
+    // Use only rises at starts, so checking the use just after every start covers the whole run.
+    for (int j = 1; j <= n; ++j) {
+        float t = startTime[j];
+        for (int r = 1; r <= resNum; ++r) {
+            int use = 0;
+            for (int i = 1; i <= n; ++i)
+                if (startTime[i] <= t && t < finishTime[i]) use += resReq[i][r];
+            EXPECT_LE(use, resCap[r]) << "resource " << r << " at time " << t;
+        }
+    }
+}
+
+// Each critical activity but the dummy start has a critical one whose finish (or start) is its
+// start: the chain runs without a gap from time 0 to the makespan.
+void expectGaplessChain(const bool* critical)
+{
+    EXPECT_TRUE(critical[1]);
+    EXPECT_TRUE(critical[actNum]);
+    for (int j = 2; j <= actNum; ++j) {
+        if (!critical[j]) continue;
+        bool linked = false;
+        for (int i = 1; i <= actNum; ++i)
+            linked |= i != j && critical[i] && (finishTime[i] == startTime[j] || startTime[i] == startTime[j]);
+        EXPECT_TRUE(linked) << "critical activity " << j << " starting at " << startTime[j];
+    }
+}
+
+// Arcs between random places p < q of the list: forward in a precedence-feasible order, so they
+// can never close a cycle.
+Arcs forwardArcs(const std::vector<uint8_t>& list, int count, std::mt19937& rng)
+{
+    Arcs arcs;
+    int n = actNum;
+    std::uniform_int_distribution<int> place(2, n - 2), type(1, 2);
+    while (static_cast<int>(arcs.size()) < count) {
+        int p = place(rng), q = place(rng);
+        if (p < q) arcs.push_back({list[p], list[q], type(rng)});
+    }
+    return arcs;
+}
+
+std::vector<int> critical(const std::vector<uint8_t>& list, ScheduleRule rule)
+{
+    bool marks[actDim];
+    markCriticalChain(list.data(), rule, marks);
+    std::vector<int> on;
+    for (int a = 1; a <= actNum; ++a)
+        if (marks[a]) on.push_back(a);
+    return on;
+}
+
+// One resource of capacity 3; activities 2 (2 units, 3 long), 3 (2 units, 1 long) and 4 (1 unit,
+// 1 long) between the dummies 1 and 5, unrelated to each other.
+void capacityThreeProject()
+{
+    setProject({{0, 0, 3, 1, 1, 0},
+                {{1, 2}, {1, 3}, {1, 4}, {2, 5}, {3, 5}, {4, 5}},
+                {0, 3},
+                {{}, {0, 0}, {0, 2}, {0, 2}, {0, 1}, {0, 0}}});
+}
+
+// One resource of capacity 2; activities 2 (2 long) and 3 (3 long), one unit each.
+void capacityTwoProject()
+{
+    setProject({{0, 0, 2, 3, 0}, {{1, 2}, {1, 3}, {2, 4}, {3, 4}}, {0, 2}, {{}, {0, 0}, {0, 1}, {0, 1}, {0, 0}}});
+}
+
+PolicyRecord recordOf(const std::vector<int>& list, const Arcs& arcs = {})
+{
+    PolicyRecord r;
+    r.list = list;
+    r.arcs = arcs;
+    return r;
+}
+
+}  // namespace
+
+// ---- Realised schedules ----
+
+TEST(schedule, benchmarkSchedulesRespectPrecedenceArcsAndCapacitiesAndMatchTheEngines)
+{
+    for (const char* stem : {"j301_1", "j6010_7", "j1201_1"}) {
+        ASSERT_TRUE(loadBenchmark(stem)) << stem;
+        std::mt19937 rng(17);
+        std::uniform_real_distribution<float> draw(0.0f, 2.0f);
+        for (int trial = 0; trial < 20; ++trial) {
+            SCOPED_TRACE(std::string(stem) + " trial " + std::to_string(trial));
+            std::vector<uint8_t> list = randomFeasibleList(100 + trial);
+            Arcs arcs = forwardArcs(list, trial % 7 * 3, rng);
+            std::vector<float> nominalDur = nominal(), drawn = nominalDur;
+            for (int a = 2; a < actNum; ++a) drawn[a] = trial % 4 == 3 ? 0.0f : nominalDur[a] * draw(rng);
+
+            // Nominal makespans equal the engines' own nominal runs.
+            float byActivity = realiseSchedule(list.data(), ScheduleRule::activityBased, {}, nominalDur.data());
+            EXPECT_EQ(byActivity, executeActivityBased(list.data(), false, 0));
+            float byArcs = realiseSchedule(list.data(), ScheduleRule::withArcs, arcs, nominalDur.data());
+            EXPECT_EQ(byArcs, executeWithArcs(list.data(), false, 0));
+            expectFeasible(arcs);
+
+            for (ScheduleRule rule : {ScheduleRule::activityBased, ScheduleRule::resourceBased, ScheduleRule::withArcs}) {
+                float makespan = realiseSchedule(list.data(), rule, arcs, drawn.data());
+                ASSERT_LT(makespan, stuckMakespan);
+                EXPECT_EQ(makespan, finishTime[actNum]);
+                expectFeasible(rule == ScheduleRule::withArcs ? arcs : Arcs{});
+                bool marks[actDim];
+                markCriticalChain(list.data(), rule, marks);
+                expectGaplessChain(marks);
+            }
+            clearExtraArcs();
+        }
+    }
+}
+
+TEST(schedule, activityBasedScheduleKeepsStartsInListOrder)
+{
+    ASSERT_TRUE(loadBenchmark("j301_1"));
+    std::vector<uint8_t> list = randomFeasibleList(3);
+    std::vector<float> d = nominal();
+    realiseSchedule(list.data(), ScheduleRule::activityBased, {}, d.data());
+    for (int p = 2; p <= actNum; ++p) EXPECT_LE(startTime[list[p - 1]], startTime[list[p]]) << "place " << p;
+}
+
+// ---- The critical chain ----
+
+TEST(schedule, criticalChainFollowsTheLongerOfTwoParallelActivities)
+{
+    setProject({{0, 0, 3, 5, 0}, {{1, 2}, {1, 3}, {2, 4}, {3, 4}}, {}, {}});
+    std::vector<float> d = nominal();
+    std::vector<uint8_t> list = makeList({1, 2, 3, 4});
+    for (ScheduleRule rule : {ScheduleRule::activityBased, ScheduleRule::resourceBased, ScheduleRule::withArcs}) {
+        realiseSchedule(list.data(), rule, {}, d.data());
+        EXPECT_EQ(critical(list, rule), (std::vector<int>{1, 3, 4}));
+    }
+}
+
+TEST(schedule, criticalChainRunsThroughTheResourceWait)
+{
+    // Resource-based: 2 on [0,3) and 4 on [0,1); 3 waits for the units 2 frees at 3 and ends at 4.
+    capacityThreeProject();
+    std::vector<float> d = nominal();
+    std::vector<uint8_t> list = makeList({1, 2, 3, 4, 5});
+    EXPECT_EQ(realiseSchedule(list.data(), ScheduleRule::resourceBased, {}, d.data()), 4.0f);
+    EXPECT_EQ(critical(list, ScheduleRule::resourceBased), (std::vector<int>{1, 2, 3, 5}));
+    // Activity-based: 4 also waits, behind 3 in the list, and ends at 4 too.
+    EXPECT_EQ(realiseSchedule(list.data(), ScheduleRule::activityBased, {}, d.data()), 4.0f);
+    EXPECT_EQ(startTime[4], 3.0f);
+    EXPECT_EQ(critical(list, ScheduleRule::activityBased), (std::vector<int>{1, 2, 3, 4, 5}));
+}
+
+TEST(schedule, criticalChainFollowsFinishAndStartArcs)
+{
+    capacityTwoProject();
+    std::vector<float> d = nominal();
+    std::vector<uint8_t> list = makeList({1, 2, 3, 4});
+    // Finish-to-start 3 -> 2: 2 runs on [3,5) and both are on the chain.
+    EXPECT_EQ(realiseSchedule(list.data(), ScheduleRule::withArcs, {{3, 2, 1}}, d.data()), 5.0f);
+    EXPECT_EQ(critical(list, ScheduleRule::withArcs), (std::vector<int>{1, 2, 3, 4}));
+    // Start-to-start 3 -> 2: both start at 0; the end waits for 3 alone.
+    EXPECT_EQ(realiseSchedule(list.data(), ScheduleRule::withArcs, {{3, 2, 2}}, d.data()), 3.0f);
+    EXPECT_EQ(critical(list, ScheduleRule::withArcs), (std::vector<int>{1, 3, 4}));
+    // Start-to-start 2 -> 3 with 2 made longest: 2 is on the chain through its finish.
+    d[2] = 4.0f;
+    EXPECT_EQ(realiseSchedule(list.data(), ScheduleRule::withArcs, {{2, 3, 2}}, d.data()), 4.0f);
+    EXPECT_EQ(critical(list, ScheduleRule::withArcs), (std::vector<int>{1, 2, 4}));
+    clearExtraArcs();
+}
+
+// ---- Records that cannot be used ----
+
+TEST(schedule, checkPolicyRefusesBadListsAndArcs)
+{
+    capacityThreeProject();  // 1 -> {2, 3, 4} -> 5
+    std::string error;
+    EXPECT_TRUE(checkPolicy(recordOf({1, 4, 3, 2, 5}, {{2, 3, 1}, {3, 4, 2}}), error)) << error;
+    struct Case {
+        PolicyRecord record;
+        const char* message;
+    } cases[] = {
+        {recordOf({1, 2, 3, 5}), "the list has 4 activities, the project 5"},
+        {recordOf({1, 2, 2, 4, 5}), "list place 3: activity 2 appears twice"},
+        {recordOf({1, 2, 3, 4, 6}), "list place 5: activity 6 is outside the project"},
+        {recordOf({2, 1, 3, 4, 5}), "list place 1: activity 2 stands before one of its predecessors"},
+        {recordOf({1, 2, 3, 4, 5}, {{2, 9, 1}}), "arc [2, 9, 1] does not join two activities of the project"},
+        {recordOf({1, 2, 3, 4, 5}, {{2, 2, 1}}), "arc [2, 2, 1] does not join two activities of the project"},
+        {recordOf({1, 2, 3, 4, 5}, {{2, 3, 3}}), "arc [2, 3, 3]: type is neither 1"},
+        {recordOf({1, 2, 3, 4, 5}, {{2, 3, 2}, {3, 2, 2}}), "the arcs close a cycle"},
+        {recordOf({1, 2, 3, 4, 5}, {{5, 2, 1}}), "the arcs close a cycle"},
+    };
+    for (const Case& c : cases) {
+        error.clear();
+        EXPECT_FALSE(checkPolicy(c.record, error)) << c.message;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+}
+
+TEST(schedule, findPolicyRecordNamesTheLineOrTheMissingRecord)
+{
+    std::string dir = enterScratchDir();
+    std::ofstream("p.jsonl") << R"({"dataset":"J30","distribution":"U1","method":"LV","group":1,"instance":1,"list":[1,2,3],"arcs":[]})"
+                             << "\n\n"
+                             << R"({"dataset":"J30","distribution":"U1","method":"LV","group":1,"instance":2,"list":[1,3,2],"arcs":[[2,3,2]]})"
+                             << "\n{\"group\":1,\n";
+    PolicyRecord r;
+    std::string error;
+    ASSERT_TRUE(findPolicyRecord("p.jsonl", 1, 2, r, error)) << error;
+    EXPECT_EQ(r.list, (std::vector<int>{1, 3, 2}));
+    EXPECT_EQ(r.arcs, (Arcs{{2, 3, 2}}));
+    EXPECT_EQ(r.method, "LV");
+    EXPECT_FALSE(findPolicyRecord("p.jsonl", 1, 3, r, error));
+    EXPECT_EQ(error, "p.jsonl line 4: not a JSON object");
+    EXPECT_FALSE(findPolicyRecord("absent.jsonl", 1, 1, r, error));
+    EXPECT_EQ(error, "absent.jsonl: cannot be read");
+    std::ofstream("q.jsonl") << R"({"dataset":"J30","distribution":"U1","method":"LV","group":1,"instance":1,"list":[1,"2"]})"
+                             << "\n";
+    EXPECT_FALSE(findPolicyRecord("q.jsonl", 2, 1, r, error));
+    EXPECT_EQ(error, "q.jsonl: no record of group 2 instance 1");
+    EXPECT_FALSE(findPolicyRecord("q.jsonl", 1, 1, r, error));
+    EXPECT_EQ(error, "q.jsonl line 1: \"list\" holds \"2\", not an activity number");
+}
