@@ -10,29 +10,28 @@ from .inputs import readSamples, readSchedule, readTable
 def _parser():
     p = argparse.ArgumentParser(prog="tarvoplot", description="Pictures of tarvo's schedules and results "
                                 "(each written as OUT.png and OUT.svg).")
-    p.add_argument("--dpi", type=int, default=200, help="resolution of the PNG (default 200)")
     sub = p.add_subparsers(dest="kind", required=True, metavar="KIND")
+    # Options every kind takes.
+    common = argparse.ArgumentParser(add_help=False)
+    common.add_argument("-o", "--out", required=True, help="output name, without or with .png/.svg")
+    common.add_argument("--dpi", type=int, default=200, help="resolution of the PNG (default 200)")
 
-    g = sub.add_parser("gantt", help="Gantt chart of a `tarvo schedule` output (CSV or JSON)")
+    g = sub.add_parser("gantt", parents=[common], help="Gantt chart of a `tarvo schedule` output (CSV or JSON)")
     g.add_argument("schedule", help="output of tarvo schedule")
-    g.add_argument("-o", "--out", required=True, help="output name, without or with .png/.svg")
     g.add_argument("--profile", action="store_true", help="resource profiles stacked under the chart")
 
-    r = sub.add_parser("profile", help="resource profiles of a `tarvo schedule` output")
-    r.add_argument("schedule")
-    r.add_argument("-o", "--out", required=True)
+    r = sub.add_parser("profile", parents=[common], help="resource profiles of a `tarvo schedule` output")
+    r.add_argument("schedule", help="output of tarvo schedule")
 
-    d = sub.add_parser("distribution", help="makespan distributions of ph1 and ph2 (tarvo evaluate --samples)")
+    d = sub.add_parser("distribution", parents=[common], help="makespan distributions of ph1 and ph2 (tarvo evaluate --samples)")
     d.add_argument("samples", help="JSON Lines file of tarvo evaluate --samples")
     d.add_argument("--group", type=int, help="parameter group (needed when the file holds several instances)")
     d.add_argument("--instance", type=int, help="instance within the group")
     d.add_argument("--eval-dist", help="evaluation distribution (default: the one searched for)")
-    d.add_argument("-o", "--out", required=True)
 
-    o = sub.add_parser("overview", help="average gap per parameter group from batch results files")
+    o = sub.add_parser("overview", parents=[common], help="average gap per parameter group from batch results files")
     o.add_argument("results", nargs="+", help="batch results .csv files")
     o.add_argument("--eval", nargs="+", default=[], metavar="EVAL", help="evaluation .csv files of tarvo evaluate")
-    o.add_argument("-o", "--out", required=True)
     return p
 
 

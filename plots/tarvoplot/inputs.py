@@ -149,13 +149,19 @@ def _field(record, key, path):
     return record[key]
 
 
-def _scheduleFromJson(path, text):
+def _jsonObject(text, where, line=1):
+    """One JSON object; `line` is the file line the text starts on, for the message."""
     try:
         record = json.loads(text)
     except json.JSONDecodeError as e:
-        raise InputError(f"{path} line {e.lineno}: not JSON ({e.msg})") from None
+        raise InputError(f"{where} line {line + e.lineno - 1}: not JSON ({e.msg})") from None
     if not isinstance(record, dict):
-        raise InputError(f"{path}: not a JSON object")
+        raise InputError(f"{where} line {line}: not a JSON object")
+    return record
+
+
+def _scheduleFromJson(path, text):
+    record = _jsonObject(text, path)
     s = Schedule()
     for item in _field(record, "activities", path):
         if not isinstance(item, dict):
@@ -210,12 +216,7 @@ def readSamples(path):
             if not text.strip():
                 continue
             where = f"{path} line {line}"
-            try:
-                record = json.loads(text)
-            except json.JSONDecodeError as e:
-                raise InputError(f"{where}: not JSON ({e.msg})") from None
-            if not isinstance(record, dict):
-                raise InputError(f"{where}: not a JSON object")
+            record = _jsonObject(text, path, line)
             for key in SAMPLE_KEYS:
                 if key not in record:
                     raise InputError(f"{where}: key '{key}' missing")
