@@ -66,10 +66,13 @@ def drawGantt(ax, schedule):
         fs = kind == 1
         source = (schedule.finish[f] if fs else schedule.start[f], row[f])
         target = (schedule.start[t], row[t])
+        # The bend grows with the distance, so an arc between starts at one time would stay a
+        # short vertical stroke hidden by the bars; it bows out further to be seen.
+        bend = 0.15 if abs(target[0] - source[0]) > 0.02 * schedule.makespan else 0.6
         arrow = FancyArrowPatch(source, target, arrowstyle="-|>", mutation_scale=8,
                                 color=style.BLACK if fs else style.BLUE,
                                 linestyle="-" if fs else (0, (3, 2)), linewidth=0.8,
-                                connectionstyle="arc3,rad=0.15", zorder=4)
+                                connectionstyle=f"arc3,rad={bend}", zorder=4)
         arrow.set_gid("arc-fs" if fs else "arc-ss")
         ax.add_patch(arrow)
 

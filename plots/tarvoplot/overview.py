@@ -32,19 +32,19 @@ def groupAverages(rows):
 def _drawGroups(ax, averages):
     keys = sorted(averages, key=lambda k: (k[0], _distKey(k[1]), k[2], k[3]))
     several = len({(k[0], k[3]) for k in keys}) > 1   # data sets or configurations to tell apart
-    spread = len({k[1] for k in keys}) < len(keys)   # one distribution under several methods
-    markers = ["o", "s", "^", "D", "v", "P"]
+    # A marker per distribution as well as a colour: lines that run close stay apart in grey print.
+    markers = ["o", "s", "^", "D", "v", "P", "X", "*"]
     for i, key in enumerate(keys):
         dataset, dist, method, config = key
         groups = sorted(averages[key])
         colour = style.DIST_COLOURS.get(dist, style.GREY)
-        marker = markers[i % len(markers)] if spread else "o"
+        marker = markers[_distKey(dist)[0] if not several else i % len(markers)]
         name = f"{dataset} {dist} {method} {config}" if several else f"{dist} ({method})"
         ph1 = [averages[key][g][0] for g in groups]
         ph2 = [averages[key][g][1] for g in groups]
-        ax.plot(groups, ph1, color=colour, linestyle=(0, (4, 2)), marker=marker, markersize=3,
+        ax.plot(groups, ph1, color=colour, linestyle=(0, (4, 2)), marker=marker, markersize=4,
                 markerfacecolor="white", linewidth=1.0, gid=f"ph1-{name}")
-        ax.plot(groups, ph2, color=colour, linestyle="-", marker=marker, markersize=3, linewidth=1.2,
+        ax.plot(groups, ph2, color=colour, linestyle="-", marker=marker, markersize=4, linewidth=1.2,
                 label=name, gid=f"ph2-{name}")
     allGroups = sorted({g for key in keys for g in averages[key]})
     if len(allGroups) <= 16:
