@@ -4,6 +4,7 @@
 import csv
 import json
 import math
+import os
 
 from . import InputError
 
@@ -197,7 +198,11 @@ def readSchedule(path):
     """A `tarvo schedule` output, CSV or JSON (told apart by the first character)."""
     with _open(path) as f:
         text = f.read()
-    s = _scheduleFromJson(path, text) if text.lstrip().startswith("{") else _scheduleFromCsv(path, text)
+    if text.lstrip().startswith("{"):
+        s = _scheduleFromJson(path, text)
+    else:
+        s = _scheduleFromCsv(path, text)
+        s.title = os.path.basename(path)   # the CSV does not say which run it comes from
     _checkSchedule(s, path)
     return s
 
