@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "batch/batch.h"
 #include "driver/driver.h"
 #include "durations/durations.h"
 #include "engine/engine.h"
@@ -18,8 +19,6 @@
 #include "project/reader.h"
 #include "project/state.h"
 #include "schedule/schedule.h"
-
-static constexpr int exitUsage = 2;
 
 static int refuse(const std::string& message)
 {
@@ -71,8 +70,7 @@ static const char* ruleName(ScheduleRule rule)
     }
 }
 
-float realiseSchedule(uint8_t* list, ScheduleRule rule, const std::vector<std::array<int, 3>>& arcs,
-                      const float* durations)
+float realiseSchedule(uint8_t* list, ScheduleRule rule, const std::vector<PolicyArc>& arcs, const float* durations)
 {
     if (rule == ScheduleRule::activityBased) return executeActivityBasedGiven(list, durations);
     if (rule == ScheduleRule::resourceBased) return executeResourceBasedGiven(list, durations);
@@ -80,15 +78,17 @@ float realiseSchedule(uint8_t* list, ScheduleRule rule, const std::vector<std::a
     // The arc list format of the search: triple k at bytes 3k .. 3k + 2.
     std::vector<uint8_t> arcList(3 * (arcs.size() + 1));
     int count = 0;
-    for (const auto& arc : arcs) {
+    for (const PolicyArc& arc : arcs) {
         ++count;
-        for (int k = 0; k < 3; ++k) arcList[3 * count + k] = static_cast<uint8_t>(arc[k]);
+        arcList[3 * count] = static_cast<uint8_t>(arc.from);
+        arcList[3 * count + 1] = static_cast<uint8_t>(arc.to);
+        arcList[3 * count + 2] = static_cast<uint8_t>(arc.type);
     }
     applyArcs(arcList.data(), count);
     return executeWithArcsGiven(list, durations);
 }
 
-static std::string csvText(const std::vector<std::array<int, 3>>& arcs, const float* durations, const bool* critical)
+static std::string csvText(const std::vector<PolicyArc>& arcs, const float* durations, const bool* critical)
 {
     std::string out = "activity,start,finish,duration";
     for (int r = 1; r <= resNum; ++r) out += ",r" + std::to_string(r);
@@ -101,12 +101,12 @@ static std::string csvText(const std::vector<std::array<int, 3>>& arcs, const fl
     }
     // The arcs follow as a section of their own after one blank line, header always present.
     out += "\nfrom,to,type\n";
-    for (const auto& arc : arcs)
-        out += std::to_string(arc[0]) + "," + std::to_string(arc[1]) + "," + std::to_string(arc[2]) + "\n";
+    for (const PolicyArc& arc : arcs)
+        out += std::to_string(arc.from) + "," + std::to_string(arc.to) + "," + std::to_string(arc.type) + "\n";
     return out;
 }
 
-static std::string jsonText(nlohmann::ordered_json head, const std::vector<std::array<int, 3>>& arcs,
+static std::string jsonText(nlohmann::ordered_json head, const std::vector<PolicyArc>& arcs,
                             const float* durations, const bool* critical)
 {
     using nlohmann::ordered_json;
@@ -123,7 +123,9 @@ static std::string jsonText(nlohmann::ordered_json head, const std::vector<std::
                         {"duration", floatNumber(durations[a])}, {"requirements", req}, {"critical", critical[a] ? 1 : 0}});
     }
     head["activities"] = acts;
-    head["arcs"] = arcs;
+    ordered_json arcList = ordered_json::array();
+    for (const PolicyArc& arc : arcs) arcList.push_back({arc.from, arc.to, arc.type});
+    head["arcs"] = arcList;
     return head.dump() + "\n";
 }
 
@@ -145,7 +147,7 @@ int runSchedule(int argc, char** argv)
     app.add_option("GROUP", group, "parameter group")->required();
     app.add_option("INSTANCE", instance, "instance within the group")->required();
     try {
-        app.parse(argc - 1, argv + 1);
+        app.parse(argc, argv);   // argv[0] is the word "schedule"
     } catch (const CLI::ParseError& e) {
         int code = app.exit(e);
         return code == 0 ? 0 : exitUsage;
@@ -197,10 +199,10 @@ int runSchedule(int argc, char** argv)
     ScheduleRule rule = policy == "ph2"          ? ScheduleRule::withArcs
                         : record.method == "HV" ? ScheduleRule::resourceBased
                                                 : ScheduleRule::activityBased;
-    std::vector<std::array<int, 3>> arcs;
+    std::vector<PolicyArc> arcs;
     if (rule == ScheduleRule::withArcs) arcs = record.arcs;
     uint8_t list[actDim] = {};
-    for (int p = 1; p <= actNum; ++p) list[p] = static_cast<uint8_t>(record.list[p - 1]);
+    for (int p = 1; p <= actNum; ++p) list[p] = static_cast<uint8_t>(record.list[p]);
     realiseSchedule(list, rule, arcs, durations);
     bool critical[actDim];
     markCriticalChain(list, rule, critical);

@@ -16,7 +16,7 @@
 
 namespace {
 
-using Arcs = std::vector<std::array<int, 3>>;
+using Arcs = std::vector<PolicyArc>;
 
 std::vector<float> nominal()
 {
@@ -34,9 +34,9 @@ void expectFeasible(const Arcs& arcs)
         for (int k = 1; k <= predNum[j]; ++k)
             EXPECT_GE(startTime[j], finishTime[predList[j][k]]) << predList[j][k] << " -> " << j;
     }
-    for (const auto& arc : arcs) {
-        float bound = arc[2] == 1 ? finishTime[arc[0]] : startTime[arc[0]];
-        EXPECT_GE(startTime[arc[1]], bound) << "arc " << arc[0] << " -> " << arc[1] << " type " << arc[2];
+    for (const PolicyArc& arc : arcs) {
+        float bound = arc.type == 1 ? finishTime[arc.from] : startTime[arc.from];
+        EXPECT_GE(startTime[arc.to], bound) << "arc " << arc.from << " -> " << arc.to << " type " << arc.type;
     }
     // Use only rises at starts, so checking the use just after every start covers the whole run.
     for (int j = 1; j <= n; ++j) {
@@ -108,7 +108,8 @@ void capacityTwoProject()
 PolicyRecord recordOf(const std::vector<int>& list, const Arcs& arcs = {})
 {
     PolicyRecord r;
-    r.list = list;
+    r.list = {0};
+    r.list.insert(r.list.end(), list.begin(), list.end());
     r.arcs = arcs;
     return r;
 }
@@ -222,7 +223,6 @@ TEST(schedule, checkPolicyRefusesBadListsAndArcs)
         {recordOf({2, 1, 3, 4, 5}), "list place 1: activity 2 stands before one of its predecessors"},
         {recordOf({1, 2, 3, 4, 5}, {{2, 9, 1}}), "arc [2, 9, 1] does not join two activities of the project"},
         {recordOf({1, 2, 3, 4, 5}, {{2, 2, 1}}), "arc [2, 2, 1] does not join two activities of the project"},
-        {recordOf({1, 2, 3, 4, 5}, {{2, 3, 3}}), "arc [2, 3, 3]: type is neither 1"},
         {recordOf({1, 2, 3, 4, 5}, {{2, 3, 2}, {3, 2, 2}}), "the arcs close a cycle"},
         {recordOf({1, 2, 3, 4, 5}, {{5, 2, 1}}), "the arcs close a cycle"},
     };
@@ -233,27 +233,31 @@ TEST(schedule, checkPolicyRefusesBadListsAndArcs)
     }
 }
 
-TEST(schedule, findPolicyRecordNamesTheLineOrTheMissingRecord)
+TEST(schedule, findPolicyRecordFindsTheInstanceOrSaysItIsMissing)
 {
-    std::string dir = enterScratchDir();
-    std::ofstream("p.jsonl") << R"({"dataset":"J30","distribution":"U1","method":"LV","group":1,"instance":1,"list":[1,2,3],"arcs":[]})"
-                             << "\n\n"
-                             << R"({"dataset":"J30","distribution":"U1","method":"LV","group":1,"instance":2,"list":[1,3,2],"arcs":[[2,3,2]]})"
-                             << "\n{\"group\":1,\n";
-    PolicyRecord r;
+    enterScratchDir();
+    PolicyRecord a = recordOf({1, 3, 2, 4}, {{2, 3, 2}}), b = a;
+    a.dataset = b.dataset = "J30";
+    a.distribution = b.distribution = "U1";
+    a.method = b.method = "LV";
+    a.config = b.config = 5000;
+    a.group = b.group = 2;
+    a.instance = 1;
+    b.instance = 2;
+    a.inst = 11;
+    b.inst = 12;
+    a.list = b.list = {0};
+    for (int act = 1; act <= 32; ++act) a.list.push_back(act);
+    b.list = a.list;
+    std::ofstream("p.jsonl") << policyLine(a) << "\n" << policyLine(b) << "\n";
+    PolicyRecord found;
     std::string error;
-    ASSERT_TRUE(findPolicyRecord("p.jsonl", 1, 2, r, error)) << error;
-    EXPECT_EQ(r.list, (std::vector<int>{1, 3, 2}));
-    EXPECT_EQ(r.arcs, (Arcs{{2, 3, 2}}));
-    EXPECT_EQ(r.method, "LV");
-    EXPECT_FALSE(findPolicyRecord("p.jsonl", 1, 3, r, error));
-    EXPECT_EQ(error, "p.jsonl line 4: not a JSON object");
-    EXPECT_FALSE(findPolicyRecord("absent.jsonl", 1, 1, r, error));
-    EXPECT_EQ(error, "absent.jsonl: cannot be read");
-    std::ofstream("q.jsonl") << R"({"dataset":"J30","distribution":"U1","method":"LV","group":1,"instance":1,"list":[1,"2"]})"
-                             << "\n";
-    EXPECT_FALSE(findPolicyRecord("q.jsonl", 2, 1, r, error));
-    EXPECT_EQ(error, "q.jsonl: no record of group 2 instance 1");
-    EXPECT_FALSE(findPolicyRecord("q.jsonl", 1, 1, r, error));
-    EXPECT_EQ(error, "q.jsonl line 1: \"list\" holds \"2\", not an activity number");
+    ASSERT_TRUE(findPolicyRecord("p.jsonl", 2, 2, found, error)) << error;
+    EXPECT_EQ(found.inst, 12);
+    ASSERT_EQ(found.arcs.size(), 1u);
+    EXPECT_EQ(found.arcs[0].type, 2);
+    EXPECT_FALSE(findPolicyRecord("p.jsonl", 2, 3, found, error));
+    EXPECT_EQ(error, "p.jsonl: no record of group 2 instance 3");
+    EXPECT_FALSE(findPolicyRecord("absent.jsonl", 1, 1, found, error));
+    EXPECT_EQ(error.rfind("absent.jsonl: ", 0), 0u) << error;
 }

@@ -32,10 +32,13 @@ schedule --format json --policy ph1 "$lv" 3 7 | grep -q '"rule":"activity-based"
 
 # Refusals: exit code 2, a message, nothing on standard output.
 mkdir bad
-printf '{"group":1,"instance":1,"dataset":"J30","distribution":"U1","method":"LV","list":[1,2]}\nnot json\n' > bad/short.jsonl
+first=$(head -n 1 "$records")   # group 1 instance 1
+sed 's/"list":\[[0-9,]*\]/"list":[1,32]/' <<<"$first" > bad/short.jsonl
+printf '%s\nnot json\n' "$first" > bad/garbage.jsonl
+sed 's/"arcs":\[[][0-9,]*\]/"arcs":[[32,1,1]]/' <<<"$first" > bad/cycle.jsonl
 for args in "$records 1 11" "$records 9 2" "absent.jsonl 1 2" "--scenario x $records 1 2" "--scenario 0 $records 1 2" \
             "--policy ph3 $records 1 2" "--format xml $records 1 2" "$records 1" "$records one 2" \
-            "bad/short.jsonl 1 1" "bad/short.jsonl 1 2" "--scenario 3 $records 1 2"; do
+            "bad/short.jsonl 1 1" "bad/garbage.jsonl 1 1" "bad/cycle.jsonl 1 1" "--scenario 3 $records 1 2"; do
   out=$(schedule $args 2>err); rc=$?
   expect_eq "$rc" 2 "exit code of: $args"
   [ -s err ] || fail "a message for: $args"
@@ -44,6 +47,7 @@ done
 out=$("$program" schedule --instances missing "$records" 1 2 2>err); rc=$?
 expect_eq "$rc" 2 "exit code of a missing instance folder"
 grep -q 'missing/j301_2.sm' err || fail "the missing instance file is named"
-grep -q 'list has 2 activities, the project 32' <(schedule bad/short.jsonl 1 1 2>&1) || fail "a short list is named"
-grep -q 'line 2: not a JSON object' <(schedule bad/short.jsonl 1 2 2>&1) || fail "a bad line is named"
+grep -q 'bad/short.jsonl: line 1: "list" holds 2 activities' <(schedule bad/short.jsonl 1 1 2>&1) || fail "a short list is named"
+grep -q 'bad/garbage.jsonl: line 2: not valid JSON' <(schedule bad/garbage.jsonl 1 1 2>&1) || fail "a bad line is named"
+grep -q 'arcs close a cycle' <(schedule bad/cycle.jsonl 1 1 2>&1) || fail "a cycle is named"
 finish
