@@ -50,6 +50,7 @@ TEST(policyRecord, refusesEachFaultWithItsReason)
 {
     EXPECT_EQ(faultOf("{\"dataset\":"), "not valid JSON (at byte 12)");
     EXPECT_EQ(faultOf("[1,2]"), "not a JSON object");
+    EXPECT_EQ(faultOf(goodLine("\"config\":5000", "\"config\":1e999")), "not valid JSON (a number out of range)");
     EXPECT_EQ(faultOf(goodLine("\"dataset\":\"J30\",", "")), "\"dataset\" is missing");
     EXPECT_EQ(faultOf(goodLine("\"U2\"", "\"U3\"")), "\"distribution\" is \"U3\", not a known name");
     EXPECT_EQ(faultOf(goodLine("\"group\":17", "\"group\":17.0")), "\"group\" is 17.0, not a whole number 1..60");
