@@ -1,0 +1,26 @@
+// `tarvo summarize`: batch results files and evaluation files of any number of seeds condensed
+// into one row per data set, distribution, method, configuration, evaluation distribution and
+// program version, as CSV, Markdown or a booktabs LaTeX table.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The command; returns the exit code (0, or 2 for bad flags or files).
+int runSummarize(int argc, char** argv);
+
+// One row of the summary. Batch columns are NaN where only evaluation files were given, and the
+// eval columns NaN where none were.
+struct SummaryRow {
+    std::string dataset, distribution, method, config, evalDistribution, version;
+    int instances = 0, seeds = 0;
+    double ph1GapMean = 0, ph2GapMean = 0, ph2GapCiLow = 0, ph2GapCiHigh = 0, cpuMean = 0;
+    double evalPh1GapMean = 0, evalPh2GapMean = 0, biasMean = 0;
+    std::string intervalOver;         // "seeds" (t over the seeds' averages) or "instances"
+};
+
+// Reads the files (batch .csv or evaluation .csv, told apart by their header) and condenses them;
+// false with a message naming the file and line.
+bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRow>& rows, std::string& error);
+// The rows in format "csv", "md" or "latex".
+std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string& format);
