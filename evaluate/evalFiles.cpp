@@ -13,7 +13,7 @@
 static const char* evalColumns[] = {
     "dataset", "distribution", "eval_distribution", "method", "config", "run_seed", "group", "instance", "policy",
     "runs", "eval_seed", "lower_bound", "in_sample", "mean", "stderr", "ci95_low", "ci95_high", "sd", "p50", "p90",
-    "p95", "p99", "gap", "bias", "paired_diff", "paired_stderr", "version"};
+    "p95", "p99", "gap", "bias", "paired_diff", "paired_stderr", "version", "run_version"};
 constexpr int evalColumnNum = sizeof evalColumns / sizeof evalColumns[0];
 
 std::string evalCsvHeader()
@@ -41,7 +41,7 @@ std::string evalCsvLine(const EvalRow& r)
       << exactNumber(r.stderrOfMean) << "," << exactNumber(r.ci95Low) << "," << exactNumber(r.ci95High) << ","
       << exactNumber(r.sd) << "," << exactNumber(r.p50) << "," << exactNumber(r.p90) << "," << exactNumber(r.p95) << ","
       << exactNumber(r.p99) << "," << exactNumber(r.gap) << "," << exactNumber(r.bias) << ","
-      << exactNumber(r.pairedDiff) << "," << exactNumber(r.pairedStderr) << "," << r.version;
+      << exactNumber(r.pairedDiff) << "," << exactNumber(r.pairedStderr) << "," << r.version << "," << r.runVersion;
     return l.str();
 }
 
@@ -111,6 +111,7 @@ bool readEvalCsv(const std::string& path, std::vector<EvalRow>& rows, std::strin
                              &r.p50, &r.p90, &r.p95, &r.p99, &r.gap, &r.bias, &r.pairedDiff, &r.pairedStderr};
         for (int c = 11; c <= 25; ++c) *numbers[c - 11] = v[c];
         r.version = f[26];
+        r.runVersion = f[27];
         rows.push_back(r);
     }
     if (lineNo == 0) {

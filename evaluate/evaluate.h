@@ -13,7 +13,7 @@ int runEvaluate(int argc, char** argv);
 
 // One row of an evaluation file: one policy of one instance under one evaluation distribution.
 // Empty numeric fields (in_sample, bias without the batch .csv; the paired columns of ph1 rows)
-// read as NaN.
+// read as NaN. The columns are those of the list in evalFiles.cpp, run_version last.
 struct EvalRow {
     std::string dataset, distribution, evalDistribution, method, config, runSeed;
     int group = 0, instance = 0;
@@ -22,7 +22,8 @@ struct EvalRow {
     uint32_t evalSeed = 0;
     double lowerBound = 0, inSample = 0, mean = 0, stderrOfMean = 0, ci95Low = 0, ci95High = 0, sd = 0;
     double p50 = 0, p90 = 0, p95 = 0, p99 = 0, gap = 0, bias = 0, pairedDiff = 0, pairedStderr = 0;
-    std::string version;
+    std::string version;              // of the program that evaluated
+    std::string runVersion;           // of the batch run that found the policy ("" without its .csv)
 };
 
 std::string evalCsvHeader();

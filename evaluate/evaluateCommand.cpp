@@ -60,7 +60,7 @@ struct Input {
     std::vector<PolicyRecord> records;
     std::vector<int> lineNos;
     std::vector<double> inSample1, inSample2;    // per record; NaN without a row
-    std::string runSeed;                          // "" without the .csv
+    std::string runSeed, runVersion;              // "" without the .csv
     std::vector<int> dists;                       // evaluation distributions 1..5
 };
 
@@ -211,6 +211,7 @@ bool readInput(const Options& o, const std::string& path, Input& in)
                           id.method != first.method || id.config != std::to_string(first.config)))
         return refuse(csvPath + " belongs to another run than " + path);
     in.runSeed = id.runSeed;
+    in.runVersion = id.version;
     for (std::size_t k = 0; k < in.records.size(); ++k)
         for (const ResultRow& row : rows)
             if (row.group == in.records[k].group && row.instance == in.records[k].instance) {
@@ -290,6 +291,7 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
             row.lowerBound = earlyFinish[actNum];
             row.inSample = p == 0 ? in.inSample1[k] : in.inSample2[k];
             row.version = programVersion();
+            row.runVersion = in.runVersion;
         }
         if (!o.samples.empty()) {
             kept1 = m1;

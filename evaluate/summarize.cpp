@@ -28,6 +28,7 @@ using RowKey = std::tuple<std::string, std::string, std::string, std::string, st
 
 struct Group {
     std::map<std::string, SeedData> seeds;    // by run_seed
+    std::string evalVersion, evalFile;        // the evaluating program's version, and a file of it
 };
 
 double meanOf(const std::vector<double>& x)
@@ -100,8 +101,18 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
                 }
                 const EvalRow& a = *p.first;
                 const EvalRow& b = *p.second;
-                SeedData& s = groups[{a.dataset, a.distribution, a.method, a.config, a.evalDistribution, a.version}]
-                                  .seeds[a.runSeed];
+                // The row of the batch run that found the policies; its version if known.
+                Group& g = groups[{a.dataset, a.distribution, a.method, a.config, a.evalDistribution,
+                                   a.runVersion.empty() ? a.version : a.runVersion}];
+                if (g.evalVersion.empty()) {
+                    g.evalVersion = a.version;
+                    g.evalFile = path;
+                } else if (g.evalVersion != a.version) {
+                    error = path + " and " + g.evalFile + " were evaluated by different program versions (" + a.version +
+                            ", " + g.evalVersion + "): summarize them apart";
+                    return false;
+                }
+                SeedData& s = g.seeds[a.runSeed];
                 if (!s.evalInstances.insert(std::get<1>(where)).second) continue;
                 s.evalPh1Gap.push_back(a.gap);
                 // The policy the search reports: Phase 2 unless its own estimate was above Phase 1's.
@@ -117,6 +128,7 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
     for (const auto& [key, g] : groups) {
         SummaryRow r;
         std::tie(r.dataset, r.distribution, r.method, r.config, r.evalDistribution, r.version) = key;
+        r.evalVersion = g.evalVersion;
         std::set<int> instances;
         for (const auto& [seed, s] : g.seeds) {
             instances.insert(s.batchInstances.begin(), s.batchInstances.end());
@@ -163,14 +175,14 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
     if (format == "csv") {
         text = "dataset,distribution,method,config,eval_distribution,instances,seeds,ph1_gap_mean,ph2_gap_mean,"
                "ph2_gap_ci95_low,ph2_gap_ci95_high,cpu_mean,eval_ph1_gap_mean,eval_ph2_gap_mean,bias_mean,"
-               "interval_over,version\n";
+               "interval_over,version,eval_version\n";
         for (const SummaryRow& r : rows)
             text += r.dataset + "," + r.distribution + "," + r.method + "," + r.config + "," + r.evalDistribution + "," +
                     std::to_string(r.instances) + "," + std::to_string(r.seeds) + "," + exactNumber(r.ph1GapMean) + "," +
                     exactNumber(r.ph2GapMean) + "," + exactNumber(r.ph2GapCiLow) + "," + exactNumber(r.ph2GapCiHigh) +
                     "," + exactNumber(r.cpuMean) + "," + exactNumber(r.evalPh1GapMean) + "," +
                     exactNumber(r.evalPh2GapMean) + "," + exactNumber(r.biasMean) + "," + r.intervalOver + "," +
-                    r.version + "\n";
+                    r.version + "," + r.evalVersion + "\n";
         return text;
     }
     const bool latex = format == "latex";
@@ -192,7 +204,7 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
                "CPU s | eval Ph1 gap % | eval Ph2 gap % | bias |\n"
                "|---|---|---|---|---|---:|---:|---:|---:|---|---:|---:|---:|---:|\n";
     }
-    std::set<std::string> over, versions;
+    std::set<std::string> over, versions, evalVersions;
     for (const SummaryRow& r : rows) {
         std::string line = r.dataset + sep + r.distribution + sep + r.method + sep + r.config + sep + r.evalDistribution +
                            sep + std::to_string(r.instances) + sep + std::to_string(r.seeds) + sep +
@@ -202,17 +214,21 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
         text += latex ? line + " \\\\\n" : "| " + line + " |\n";
         if (!r.intervalOver.empty()) over.insert(r.intervalOver);
         versions.insert(r.version);
+        if (!r.evalVersion.empty()) evalVersions.insert(r.evalVersion);
     }
     std::string note = "95 % interval of the Phase 2 gap: t over ";
     if (over.count("seeds") && over.count("instances")) note += "the seeds' averages (rows with two or more seeds) or the instances (one seed)";
     else if (over.count("seeds")) note += "the seeds' averages";
     else note += "the instances (one seed)";
-    std::string versionNote = "program version: ";
-    for (const std::string& v : versions) versionNote += (versionNote.back() == ' ' ? "" : ", ") + v;
+    auto list = [](const std::set<std::string>& names) {
+        std::string joined;
+        for (const std::string& v : names) joined += (joined.empty() ? "" : ", ") + v;
+        return joined;
+    };
+    std::string versionNote = "program version of the runs: " + list(versions);
+    if (!evalVersions.empty()) versionNote += "; of the evaluations: " + list(evalVersions);
     if (latex) {
         text += "\\bottomrule\n\\end{tabular}\n";
-        for (char& c : note)
-            if (c == '%') c = '%';
         text += "% " + note + "\n% " + versionNote + "\n";
     } else {
         text += "\n" + note + "; " + versionNote + ".\n";

@@ -92,7 +92,8 @@ TEST(summarize, versionsAreNeverMixedAndForeignFilesAreRefused)
 }
 
 // An evaluation row pair of instance inst: out-of-sample gaps g1, g2 and in-sample makespans.
-void evalPair(std::ofstream& out, int inst, double g1, double g2, double in1, double in2)
+void evalPair(std::ofstream& out, int inst, double g1, double g2, double in1, double in2,
+              const std::string& version = "0.1.0+test")
 {
     for (int p = 0; p < 2; ++p) {
         EvalRow r;
@@ -113,7 +114,8 @@ void evalPair(std::ofstream& out, int inst, double g1, double g2, double in1, do
         r.bias = r.inSample - r.mean;
         r.pairedDiff = p ? 1 : NAN;
         r.pairedStderr = p ? 0.1 : NAN;
-        r.version = "0.1.0+test";
+        r.version = version;
+        r.runVersion = "0.1.0+test";
         out << evalCsvLine(r) << "\n";
     }
 }
@@ -132,6 +134,18 @@ TEST(summarize, evaluationRowsJoinTheirBatchRowAndCountTheReportedPolicy)
     EXPECT_DOUBLE_EQ(r.evalPh2GapMean, 24.0);
     EXPECT_NEAR(r.biasMean, (0.2 + -1.0) / 2, 1e-12);
     EXPECT_DOUBLE_EQ(r.ph2GapMean, 11.0);
+    EXPECT_EQ(r.evalVersion, "0.1.0+test");
+
+    // The same run evaluated by another program version is not mixed into the row.
+    {
+        std::ofstream out("f.csv");
+        out << evalCsvHeader() << "\n";
+        evalPair(out, 3, 20, 18, 50.5, 50.2, "0.2.0+other");
+    }
+    std::vector<SummaryRow> rows;
+    std::string error;
+    EXPECT_FALSE(summarizeFiles({"e.csv", "f.csv"}, rows, error));
+    EXPECT_NE(error.find("were evaluated by different program versions"), std::string::npos) << error;
 }
 
 TEST(summarize, markdownAndLatexShapes)
