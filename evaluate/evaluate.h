@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// The command; returns the exit code (0 done, 1 incomplete, 2 bad flags or input, 128 + N signal N).
+// The command, argv[0] being the word evaluate; returns the exit code (0 done, 1 incomplete, 2 bad flags or input, 128 + N signal N).
 int runEvaluate(int argc, char** argv);
 
 // ---- Evaluation files (evalFiles.cpp), shared with `tarvo summarize` ----

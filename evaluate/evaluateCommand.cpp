@@ -27,7 +27,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "driver/batch.h"
+#include "batch/batch.h"
 #include "driver/driver.h"
 #include "engine/engine.h"
 #include "evaluate/evaluate.h"
@@ -58,7 +58,6 @@ struct Options {
 struct Input {
     std::string path, base;
     std::vector<PolicyRecord> records;
-    std::vector<int> lineNos;
     std::vector<double> inSample1, inSample2;    // per record; NaN without a row
     std::string runSeed, runVersion;              // "" without the .csv
     std::vector<int> dists;                       // evaluation distributions 1..5
@@ -71,7 +70,7 @@ struct Output {
     std::string path;                             // final name; path + ".part" until complete
     bool complete = false;                        // existed before this command (with --resume)
     std::vector<bool> done;                       // per record: rows (and samples) already kept
-    FILE* part = nullptr;
+    OutputFile part;                              // the .part file while this command writes it
 };
 
 volatile std::sig_atomic_t stopSignal = 0;
@@ -136,7 +135,7 @@ bool parseOptions(int argc, char** argv, Options& o, int& code)
     app.add_flag("--quiet", o.quiet, "no progress on standard error");
     app.add_option("files", o.files, "policy files of batch runs")->required();
     try {
-        app.parse(argc - 1, argv + 1);
+        app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         std::printf("%s", app.help().c_str());
         code = exitClean;
@@ -167,32 +166,28 @@ bool readInput(const Options& o, const std::string& path, Input& in)
     in.base = name.substr(0, name.size() - 6);
     std::ifstream file(path, std::ios::binary);
     if (!file) return refuse(path + ": cannot be read: " + systemReason());
-    std::string line, error;
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()), error;
+    // An input is a complete file: its last line counts even without a line feed (and is refused
+    // by the reader if it was cut short).
+    if (!text.empty() && text.back() != '\n') text += '\n';
+    if (!parsePolicyText(text, path, in.records, error)) return refuse(error);
     std::map<int, int> seen;   // instance number -> line
     uint8_t list[actDim];
-    for (int lineNo = 1; std::getline(file, line); ++lineNo) {
-        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
-        PolicyRecord r;
-        if (!parsePolicyRecord(line, path, lineNo, r, error)) return refuse(error);
-        if (!in.records.empty()) {
-            const PolicyRecord& first = in.records.front();
-            if (r.dataset != first.dataset || r.distribution != first.distribution || r.method != first.method ||
-                r.config != first.config)
-                return refuse(path + ", line " + std::to_string(lineNo) + ": " + r.dataset + " " + r.distribution + " " +
-                              r.method + " " + std::to_string(r.config) + " belongs to another run than line " +
-                              std::to_string(in.lineNos.front()));
-        }
-        int inst = (r.group - 1) * 10 + r.instance;
-        if (seen.count(inst))
-            return refuse(path + ", line " + std::to_string(lineNo) + ": instance " + instanceStem(r) +
-                          " was given before, on line " + std::to_string(seen[inst]));
-        seen[inst] = lineNo;
-        if (!loadPolicy(r, o.instances, path, lineNo, list, error)) return refuse(error);
-        in.records.push_back(r);
-        in.lineNos.push_back(lineNo);
+    for (const PolicyRecord& r : in.records) {
+        const PolicyRecord& first = in.records.front();
+        const std::string where = path + ": line " + std::to_string(r.lineNo) + ": ";
+        if (r.dataset != first.dataset || r.distribution != first.distribution || r.method != first.method ||
+            r.config != first.config)
+            return refuse(where + r.dataset + " " + r.distribution + " " + r.method + " " + std::to_string(r.config) +
+                          " belongs to another run than line " + std::to_string(first.lineNo));
+        if (seen.count(r.inst))
+            return refuse(where + "instance " + instanceStem(r) + " was given before, on line " +
+                          std::to_string(seen[r.inst]));
+        seen[r.inst] = r.lineNo;
+        if (!loadPolicy(r, o.instances, path, list, error)) return refuse(error);
     }
     if (in.records.empty()) return refuse(path + ": holds no policy record");
-    parseDistList(o.dist, in.records.front().distNum, in.dists);
+    parseDistList(o.dist, distributionOf(in.records.front()), in.dists);
 
     // The batch run's own estimates, from the .csv beside the .jsonl.
     in.inSample1.assign(in.records.size(), NAN);
@@ -258,7 +253,7 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
     const PolicyRecord& r = in.records[k];
     uint8_t list[actDim];
     std::string error;
-    if (!loadPolicy(r, o.instances, in.path, in.lineNos[k], list, error)) {
+    if (!loadPolicy(r, o.instances, in.path, list, error)) {
         refuse(error);
         _exit(exitUsage);
     }
@@ -267,7 +262,7 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
     for (int out : outputs) {
         const Output& output = all[out];
         ScenarioSource source;
-        makeScenarioSource(source, r.datasetType, r.group, r.instance, output.dist, o.seed, o.levels);
+        makeScenarioSource(source, datasetOf(r), r.group, r.instance, output.dist, o.seed, o.levels);
         m1.resize(o.runs);
         m2.resize(o.runs);
         for (long run = 1; run <= o.runs; ++run) {
@@ -314,18 +309,16 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
 
 struct Writer {
     std::vector<Output>* outputs;
-    FILE* samples = nullptr;
-    std::string samplesPart;
+    OutputFile samples;
     bool failed = false;
 };
 
-bool writeAll(FILE* f, const std::string& text, const std::string& path)
+// Writes text to an open output; a failure is reported with the file's path and the system's reason.
+bool writeAll(OutputFile& file, const std::string& text)
 {
-    if (std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fflush(f) != 0) {
-        std::fprintf(stderr, "tarvo evaluate: cannot write %s: %s\n", path.c_str(), systemReason().c_str());
-        return false;
-    }
-    return true;
+    std::string error;
+    if (writeOutput(file, text, error)) return true;
+    return refuse("cannot write " + error);
 }
 
 // Writes one unit's message into the .part files, each flushed.
@@ -340,9 +333,9 @@ void takeMessage(Writer& w, const std::string& message)
         at = eol + 1;
         Output& output = (*w.outputs)[out];
         // Samples first: a row counts as done only when its samples are written too.
-        if (samplesBytes > 0 && !writeAll(w.samples, message.substr(at + csvBytes, samplesBytes), w.samplesPart))
+        if (samplesBytes > 0 && !writeAll(w.samples, message.substr(at + csvBytes, samplesBytes)))
             w.failed = true;
-        if (!w.failed && !writeAll(output.part, message.substr(at, csvBytes), output.path + ".part")) w.failed = true;
+        if (!w.failed && !writeAll(output.part, message.substr(at, csvBytes))) w.failed = true;
         at += csvBytes + samplesBytes;
     }
 }
@@ -379,8 +372,7 @@ bool indexSamples(const std::string& path, const std::map<std::string, int>& out
 }
 
 // Copies the lines at places from the file at path to out (without their output names).
-bool copySamples(const std::string& path, const std::vector<SamplesPlace>& places, FILE* out, const std::string& outPath,
-                 bool keepNames)
+bool copySamples(const std::string& path, const std::vector<SamplesPlace>& places, OutputFile& out, bool keepNames)
 {
     std::ifstream in(path, std::ios::binary);
     std::string line;
@@ -389,7 +381,8 @@ bool copySamples(const std::string& path, const std::vector<SamplesPlace>& place
         in.seekg(p.offset);
         in.read(&line[0], p.length);
         std::size_t from = keepNames ? 0 : line.find('\t') + 1;
-        if (!in || !writeAll(out, line.substr(from), outPath)) return false;
+        if (!in) return refuse("cannot read " + path + ": " + systemReason());
+        if (!writeAll(out, line.substr(from))) return false;
     }
     return true;
 }
@@ -556,15 +549,14 @@ int runEvaluate(int argc, char** argv)
                     if (out.done[k] && r.group == in.records[k].group && r.instance == in.records[k].instance)
                         kept.push_back(r);
         }
-        out.part = std::fopen((out.path + ".part").c_str(), "wb");
-        if (!out.part) return failWith(exitIncomplete, "cannot write " + out.path + ".part: " + systemReason());
+        std::string error;
+        if (!openOutput(out.part, out.path + ".part", false, error)) return failWith(exitIncomplete, "cannot write " + error);
         std::string text = evalCsvHeader() + "\n";
         for (const EvalRow& r : kept) text += evalCsvLine(r) + "\n";
-        if (!writeAll(out.part, text, out.path + ".part")) return exitIncomplete;
+        if (!writeAll(out.part, text)) return exitIncomplete;
     }
     Writer writer;
     writer.outputs = &outputs;
-    writer.samplesPart = samplesPart;
     if (!o.samples.empty()) {
         // The kept samples lines (of rows kept above) first, through a new file.
         std::vector<SamplesPlace> keep;
@@ -576,12 +568,14 @@ int runEvaluate(int argc, char** argv)
                     in.records[k].instance == p.instance)
                     keep.push_back(p);
         }
-        FILE* fresh = std::fopen((samplesPart + ".new").c_str(), "wb");
-        if (!fresh || !copySamples(samplesPart, keep, fresh, samplesPart + ".new", true) || std::fclose(fresh) != 0 ||
-            std::rename((samplesPart + ".new").c_str(), samplesPart.c_str()) != 0)
-            return failWith(exitIncomplete, "cannot write " + samplesPart + ": " + systemReason());
-        writer.samples = std::fopen(samplesPart.c_str(), "ab");
-        if (!writer.samples) return failWith(exitIncomplete, "cannot write " + samplesPart + ": " + systemReason());
+        OutputFile fresh;
+        std::string error;
+        if (!openOutput(fresh, samplesPart + ".new", false, error)) return failWith(exitIncomplete, "cannot write " + error);
+        if (!copySamples(samplesPart, keep, fresh, true)) return exitIncomplete;
+        if (!closeOutput(fresh, error)) return failWith(exitIncomplete, "cannot write " + error);
+        if (std::rename((samplesPart + ".new").c_str(), samplesPart.c_str()) != 0)
+            return failWith(exitIncomplete, "cannot rename " + samplesPart + ".new: " + systemReason());
+        if (!openOutput(writer.samples, samplesPart, true, error)) return failWith(exitIncomplete, "cannot write " + error);
     }
 
     // The units still to do, in command order.
@@ -696,15 +690,10 @@ int runEvaluate(int argc, char** argv)
     if (!o.quiet && isatty(STDERR_FILENO) && total > 0) std::fprintf(stderr, "\n");
 
     bool closed = true;
+    std::string closeError;
     for (Output& out : outputs)
-        if (out.part && std::fclose(out.part) != 0) {
-            std::fprintf(stderr, "tarvo evaluate: cannot write %s.part: %s\n", out.path.c_str(), systemReason().c_str());
-            closed = false;
-        }
-    if (writer.samples && std::fclose(writer.samples) != 0) {
-        std::fprintf(stderr, "tarvo evaluate: cannot write %s: %s\n", samplesPart.c_str(), systemReason().c_str());
-        closed = false;
-    }
+        if (!closeOutput(out.part, closeError)) closed = refuse("cannot write " + closeError);
+    if (!closeOutput(writer.samples, closeError)) closed = refuse("cannot write " + closeError);
     if (stopSignal) {
         std::fprintf(stderr, "tarvo evaluate: stopped by signal %d; the .part files keep %d finished instances "
                      "(run again with --resume)\n", static_cast<int>(stopSignal), done);
@@ -726,8 +715,7 @@ int runEvaluate(int argc, char** argv)
         });
         std::string text = evalCsvHeader() + "\n";
         for (const EvalRow& r : rows) text += evalCsvLine(r) + "\n";
-        if (!writeWhole(out.path, text))
-            return failWith(exitIncomplete, "cannot write " + out.path + ": " + systemReason());
+        if (!writeWhole(out.path, text, error)) return failWith(exitIncomplete, "cannot write " + error);
         std::remove((out.path + ".part").c_str());
     }
     if (!o.samples.empty()) {
@@ -736,10 +724,13 @@ int runEvaluate(int argc, char** argv)
         std::sort(places.begin(), places.end(), [](const SamplesPlace& a, const SamplesPlace& b) {
             return std::tie(a.output, a.group, a.instance, a.policy) < std::tie(b.output, b.group, b.instance, b.policy);
         });
-        FILE* final = std::fopen((o.samples + ".new").c_str(), "wb");
-        if (!final || !copySamples(samplesPart, places, final, o.samples + ".new", false) || std::fclose(final) != 0 ||
-            std::rename((o.samples + ".new").c_str(), o.samples.c_str()) != 0)
-            return failWith(exitIncomplete, "cannot write " + o.samples + ": " + systemReason());
+        OutputFile final;
+        std::string error;
+        if (!openOutput(final, o.samples + ".new", false, error)) return failWith(exitIncomplete, "cannot write " + error);
+        if (!copySamples(samplesPart, places, final, false)) return exitIncomplete;
+        if (!closeOutput(final, error)) return failWith(exitIncomplete, "cannot write " + error);
+        if (std::rename((o.samples + ".new").c_str(), o.samples.c_str()) != 0)
+            return failWith(exitIncomplete, "cannot rename " + o.samples + ".new: " + systemReason());
         std::remove(samplesPart.c_str());
     }
     for (const Output& out : outputs) {

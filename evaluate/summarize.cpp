@@ -11,7 +11,7 @@
 #include <set>
 #include <tuple>
 
-#include "driver/batch.h"
+#include "batch/batch.h"
 #include "driver/driver.h"
 #include "evaluate/evaluate.h"
 
@@ -245,7 +245,7 @@ int runSummarize(int argc, char** argv)
     app.add_option("--format", format, "md (default), csv or latex")->check(CLI::IsMember({"md", "csv", "latex"}));
     app.add_option("files", files, "results files (.csv) of batch runs and evaluations")->required();
     try {
-        app.parse(argc - 1, argv + 1);
+        app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         std::printf("%s", app.help().c_str());
         return exitClean;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// The command; returns the exit code (0, or 2 for bad flags or files).
+// The command, argv[0] being the word summarize; returns the exit code (0, or 2 for bad flags or files).
 int runSummarize(int argc, char** argv);
 
 // One row of the summary. Batch columns are NaN where only evaluation files were given, and the

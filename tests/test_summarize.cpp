@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/batch.h"
+#include "batch/batch.h"
 #include "evaluate/evaluate.h"
 #include "evaluate/summarize.h"
 #include "support/testSupport.h"
@@ -26,6 +26,7 @@ std::string batchFile(const std::string& name, const std::string& seed, const st
         ResultRow r;
         r.group = 1;
         r.instance = static_cast<int>(k) + 1;
+        r.activities = 32;
         r.lowerBound = 40;
         r.ph1Gap = smaller[k] + 1.0;
         r.ph2Gap = smaller[k];

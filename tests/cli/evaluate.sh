@@ -28,15 +28,18 @@ printf '%s\n' "${good/\"instance\":1,/\"instance\":11,}" > bad/range.jsonl
 printf '%s\n' "${good/\"list\":\[1,/\"list\":[1,1,}" > bad/list.jsonl
 printf '%s"arcs":[[32,1,1]]}\n' "${good%%\"arcs\"*}" > bad/cycle.jsonl
 printf '%s"arcs":[[2,40,1]]}\n' "${good%%\"arcs\"*}" > bad/outside.jsonl
-printf '%s\n' "${good/\"group\":1,/\"group\":2,}" > bad/noinstance.jsonl
-for f in json:"line 2: not a JSON object" range:"line 1: \"instance\" must be 1..10" list:"line 1: the list holds 33" \
-         cycle:"line 1: arc [32, 1, 1] closes a cycle" outside:"line 1: arc [2, 40, 1] names an activity outside 1..32" \
-         noinstance:"line 1: instance j302_1 cannot be read"; do
+for f in json:"line 2: not valid JSON" range:"line 1: \"instance\" is 11" list:"line 1: \"list\" holds 33 activities" \
+         cycle:"line 1: arc [32, 1, 1] closes a cycle" outside:"line 1: \"arcs\" entry 1 does not join two activities"; do
   name=${f%%:*}; want=${f#*:}
   msg=$(ev "bad/$name.jsonl" 2>&1 >/dev/null); rc=$?
   expect_eq "$rc" 2 "exit code for bad/$name.jsonl"
-  [[ "$msg" == *"bad/$name.jsonl, $want"* ]] || fail "message for bad/$name.jsonl: $msg"
+  [[ "$msg" == *"bad/$name.jsonl: $want"* ]] || fail "message for bad/$name.jsonl: $msg"
 done
+mkdir empty
+cp "$u2" bad/good.jsonl
+msg=$("$program" evaluate --instances empty bad/good.jsonl 2>&1 >/dev/null); rc=$?
+expect_eq "$rc" 2 "exit code for a missing instance"
+[[ "$msg" == *"bad/good.jsonl: line 1: instance j301_1 cannot be read from empty"* ]] || fail "missing instance: $msg"
 ls bad/*eval* >/dev/null 2>&1 && fail "refused evaluations write nothing"
 
 # --jobs 2 equals one process, for every file and distribution and for the samples.
