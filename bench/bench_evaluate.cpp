@@ -28,21 +28,7 @@ static void prepare(benchmark::State& state)
     distNum = 3;
     buildSamplePool();
     computeCpmTimes();
-    const int n = actNum;
-    ActSet placed;
-    setClear(placed);
-    for (int p = 1; p <= n; ++p) {
-        int best = 0;
-        for (int a = 1; a <= n; ++a)
-            if (!setHas(placed, a) && setSubset(predSet[a], placed) && (best == 0 || lateFinish[a] < lateFinish[best]))
-                best = a;
-        benchList[p] = static_cast<uint8_t>(best);
-        setAdd(placed, best);
-    }
-    for (int a = 0; a <= maxAct; ++a) {
-        setClear(extraFinPred[a]);
-        setClear(extraStartPred[a]);
-    }
+    benchFixedList(benchList);
     ScenarioSource source;
     makeScenarioSource(source, 1, 1, 1, 3, 1, 0);
     drawn.assign(1000 * actDim, 0.0f);

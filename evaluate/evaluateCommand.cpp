@@ -284,7 +284,8 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
             row.policy = p == 0 ? "ph1" : "ph2";
             row.evalSeed = o.seed;
             row.lowerBound = earlyFinish[actNum];
-            row.inSample = p == 0 ? in.inSample1[k] : in.inSample2[k];
+            // The search's own estimate compares only under the distribution it was made for.
+            row.inSample = output.dist != distributionOf(r) ? NAN : p == 0 ? in.inSample1[k] : in.inSample2[k];
             row.version = programVersion();
             row.runVersion = in.runVersion;
         }

@@ -78,6 +78,8 @@ for r in csv.DictReader(open(sys.argv[2])):
     assert float(r["ci95_low"]) < mean < float(r["ci95_high"]) and float(r["p50"]) <= float(r["p99"])
 PY
 
+expect_eq "$(cut -d, -f13,24 "one/$base-eval-EXP.csv" | sed -n 2p)" "," "no in-sample value under another distribution"
+
 # Common random numbers: an HV policy without arcs is its own Phase 2, so the paired difference
 # and its standard error are exactly 0.
 grep '"arcs":\[\]' "$u2" | head -n 1 > sub/same.jsonl
