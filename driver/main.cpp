@@ -5,6 +5,8 @@
 
 #include "batch/batch.h"
 #include "driver/driver.h"
+#include "evaluate/evaluate.h"
+#include "evaluate/summarize.h"
 #include "project/platform.h"
 
 // A command gets the arguments from its own word on: argv[0] is the word (run, merge, ...).
@@ -16,6 +18,8 @@ struct Command {
 static const Command commands[] = {
     {"run", runBatchCommand},
     {"merge", runMerge},
+    {"evaluate", runEvaluate},
+    {"summarize", runSummarize},
 };
 
 static int runInteractive()
