@@ -5,6 +5,8 @@
 
 #include "batch/batch.h"
 #include "driver/driver.h"
+#include "evaluate/evaluate.h"
+#include "evaluate/summarize.h"
 #include "project/platform.h"
 #include "schedule/schedule.h"
 
@@ -17,6 +19,8 @@ struct Command {
 static const Command commands[] = {
     {"run", runBatchCommand},
     {"merge", runMerge},
+    {"evaluate", runEvaluate},
+    {"summarize", runSummarize},
     {"schedule", runSchedule},
 };
 

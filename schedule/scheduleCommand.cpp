@@ -10,13 +10,9 @@
 #include <nlohmann/json.hpp>
 
 #include "batch/batch.h"
-#include "driver/driver.h"
-#include "durations/durations.h"
-#include "engine/engine.h"
-#include "phase2/phase2.h"
-#include "project/cpm.h"
+#include "evaluate/policy.h"
+#include "evaluate/scenarios.h"
 #include "project/platform.h"
-#include "project/reader.h"
 #include "project/state.h"
 #include "schedule/schedule.h"
 
@@ -40,21 +36,15 @@ static std::string floatText(float value)
 // The same value as a double whose shortest text is floatText's, for the JSON writer.
 static double floatNumber(float value) { return std::strtod(floatText(value).c_str(), nullptr); }
 
-static int labelIndex(const char* const* labels, int count, const std::string& name)
-{
-    for (int k = 1; k <= count; ++k)
-        if (name == labels[k]) return k;
-    return 0;
-}
-
-// Reads the instance with the reader's messages sent to standard error: standard output carries
-// nothing but the schedule.
-static bool readInstanceQuietly()
+// Loads the record's instance and installs its policy with the reader's messages sent to standard
+// error: standard output carries nothing but the schedule.
+static bool loadPolicyQuietly(const PolicyRecord& record, const std::string& folder, const std::string& file,
+                              uint8_t* list, std::string& error)
 {
     std::fflush(stdout);
     int saved = dup(1);
     dup2(2, 1);
-    bool ok = readInstance();
+    bool ok = loadPolicy(record, folder, file, list, error);
     std::fflush(stdout);
     dup2(saved, 1);
     close(saved);
@@ -70,22 +60,18 @@ static const char* ruleName(ScheduleRule rule)
     }
 }
 
-float realiseSchedule(uint8_t* list, ScheduleRule rule, const std::vector<PolicyArc>& arcs, const float* durations)
+bool findPolicyRecord(const std::string& path, int group, int instance, PolicyRecord& record, std::string& error)
 {
-    if (rule == ScheduleRule::activityBased) return executeActivityBasedGiven(list, durations);
-    if (rule == ScheduleRule::resourceBased) return executeResourceBasedGiven(list, durations);
-    clearExtraArcs();
-    // The arc list format of the search: triple k at bytes 3k .. 3k + 2.
-    std::vector<uint8_t> arcList(3 * (arcs.size() + 1));
-    int count = 0;
-    for (const PolicyArc& arc : arcs) {
-        ++count;
-        arcList[3 * count] = static_cast<uint8_t>(arc.from);
-        arcList[3 * count + 1] = static_cast<uint8_t>(arc.to);
-        arcList[3 * count + 2] = static_cast<uint8_t>(arc.type);
+    std::vector<PolicyRecord> records;
+    if (!readPolicyFile(path, records, error)) return false;
+    for (const PolicyRecord& r : records) {
+        if (r.group == group && r.instance == instance) {
+            record = r;
+            return true;
+        }
     }
-    applyArcs(arcList.data(), count);
-    return executeWithArcsGiven(list, durations);
+    error = path + ": no record of group " + std::to_string(group) + " instance " + std::to_string(instance);
+    return false;
 }
 
 static std::string csvText(const std::vector<PolicyArc>& arcs, const float* durations, const bool* critical)
@@ -134,13 +120,15 @@ int runSchedule(int argc, char** argv)
     CLI::App app{"Prints the schedule that one policy of a policy record produces.", "tarvo schedule"};
     std::string policy = "ph2", scenario = "nominal", evalDist, folder = "Instances", format = "csv", file;
     uint32_t seed = 1;
-    int group = 0, instance = 0;
+    int levels = 0, group = 0, instance = 0;
     app.add_option("--policy", policy, "ph1: the list under the search's policy; ph2: the list with the arcs")
         ->check(CLI::IsMember({"ph1", "ph2"}))->capture_default_str();
-    app.add_option("--scenario", scenario, "nominal, or the run number K of tarvo evaluate")->capture_default_str();
+    app.add_option("--scenario", scenario, "nominal, or run K of tarvo evaluate")->capture_default_str();
     app.add_option("--dist", evalDist, "distribution of the scenario (default: the one searched for)")
         ->check(CLI::IsMember({"U1", "B1", "U2", "B2", "EXP"}));
-    app.add_option("--seed", seed, "evaluation seed of the scenario")->capture_default_str();
+    app.add_option("--seed", seed, "seed of the scenario streams, as in tarvo evaluate")->capture_default_str();
+    app.add_option("--levels", levels, "scenario from the L-level tabulation, as in tarvo evaluate (0: exact)")
+        ->check(CLI::Range(0, 1000000))->capture_default_str();
     app.add_option("--instances", folder, "folder of the .sm files")->capture_default_str();
     app.add_option("--format", format, "csv or json")->check(CLI::IsMember({"csv", "json"}))->capture_default_str();
     app.add_option("FILE.jsonl", file, "policy records of a batch run")->required();
@@ -154,58 +142,47 @@ int runSchedule(int argc, char** argv)
     }
 
     // The scenario: "nominal" or a run number 1, 2, ...
-    int run = 0;
+    long run = 0;
     if (scenario != "nominal") {
         char* end = nullptr;
-        long k = std::strtol(scenario.c_str(), &end, 10);
-        if (scenario.empty() || *end != '\0' || k < 1 || k > 1000000000)
+        run = std::strtol(scenario.c_str(), &end, 10);
+        if (scenario.empty() || *end != '\0' || run < 1 || run > 1000000000L)
             return refuse("--scenario " + scenario + ": neither \"nominal\" nor a run number 1, 2, ...");
-        run = static_cast<int>(k);
     }
 
     PolicyRecord record;
     std::string error;
     if (!findPolicyRecord(file, group, instance, record, error)) return refuse(error);
-    fillLabels();
-    datasetType = labelIndex(datasetName, 4, record.dataset);
-    distNum = labelIndex(distName, 5, record.distribution);
-    if (datasetType == 0) return refuse(file + ": unknown data set \"" + record.dataset + "\"");
-    if (distNum == 0) return refuse(file + ": unknown distribution \"" + record.distribution + "\"");
-    if (record.method != "HV" && record.method != "LV")
-        return refuse(file + ": method \"" + record.method + "\" is neither HV nor LV");
     if (evalDist.empty()) evalDist = record.distribution;
-
     setKeyWaits(false);
-    instanceFolder = folder;
-    paramNum = group;
-    instNum = instance;
-    if (!readInstanceQuietly()) return refuse("instance " + std::to_string(group) + "_" + std::to_string(instance) +
-                                              " of " + record.dataset + " cannot be used (see above)");
-    buildSamplePool();
-    computeCpmTimes();
-    if (!checkPolicy(record, error)) {
-        return refuse(file + ", group " + std::to_string(group) + " instance " + std::to_string(instance) + ": " +
-                      error);
-    }
+    uint8_t list[actDim] = {};
+    if (!loadPolicyQuietly(record, folder, file, list, error)) return refuse(error);
 
+    // The durations of run K are those tarvo evaluate draws for this instance, distribution and seed.
     float durations[actDim] = {};
     if (run == 0) {
         for (int a = 1; a <= actNum; ++a) durations[a] = static_cast<float>(dur[a]);
     } else {
-        return refuse("--scenario " + scenario + ": scenarios of tarvo evaluate are not available yet in this "
-                      "build; use --scenario nominal");
+        static const char* const dists[] = {"", "U1", "B1", "U2", "B2", "EXP"};
+        int dist = 1;
+        while (evalDist != dists[dist]) ++dist;
+        static ScenarioSource source;   // large tables: kept off the stack
+        makeScenarioSource(source, datasetOf(record), record.group, record.instance, dist, seed, levels);
+        drawScenario(source, run, durations);
     }
 
-    ScheduleRule rule = policy == "ph2"          ? ScheduleRule::withArcs
-                        : record.method == "HV" ? ScheduleRule::resourceBased
-                                                : ScheduleRule::activityBased;
-    std::vector<PolicyArc> arcs;
-    if (rule == ScheduleRule::withArcs) arcs = record.arcs;
-    uint8_t list[actDim] = {};
-    for (int p = 1; p <= actNum; ++p) list[p] = static_cast<uint8_t>(record.list[p]);
-    realiseSchedule(list, rule, arcs, durations);
+    bool phase2 = policy == "ph2";
+    ScheduleRule rule = phase2                 ? ScheduleRule::withArcs
+                        : isHVRecord(record) ? ScheduleRule::resourceBased
+                                             : ScheduleRule::activityBased;
+    if (phase2)
+        runPhase2Policy(list, durations);
+    else
+        runPhase1Policy(record, list, durations);
     bool critical[actDim];
     markCriticalChain(list, rule, critical);
+    static const std::vector<PolicyArc> none;
+    const std::vector<PolicyArc>& arcs = phase2 ? record.arcs : none;
 
     std::string out;
     if (format == "csv") {
@@ -221,6 +198,7 @@ int runSchedule(int argc, char** argv)
             head["scenario"] = run;
             head["eval_distribution"] = evalDist;
             head["eval_seed"] = seed;
+            if (levels > 0) head["levels"] = levels;
         }
         out = jsonText(head, arcs, durations, critical);
     }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # tarvo schedule: a J30 policy record of the reference runs printed as CSV and JSON under both of
-# its policies, the two formats in agreement, and every refusal with exit code 2 and nothing on
-# standard output.
+# its policies, scenario K against run K of tarvo evaluate, and every refusal with exit code 2 and
+# nothing on standard output.
 source "$(dirname "$0")/lib.bash"
 records="$psplib/../golden/batch-J30-U2-#25000sch-HV-g1-3.jsonl"   # group 1 instance 2 has the arc 9 -> 15
 schedule() { "$program" schedule --instances "$psplib" "$@"; }
@@ -30,6 +30,33 @@ grep -q '"arcs":\[\]' <<<"$ph1" || fail "ph1 has no arcs"
 lv="$psplib/../golden/batch-J30-U1-#25000sch-LV-g1-3.jsonl"
 schedule --format json --policy ph1 "$lv" 3 7 | grep -q '"rule":"activity-based"' || fail "ph1 of an LV record is activity-based"
 
+# Scenario K is run K of tarvo evaluate (same seed and distribution): the makespans of both policies
+# in runs 1..5 of the evaluation's samples equal the schedules' makespans.
+head -n 2 "$records" | tail -n 1 > one.jsonl
+"$program" evaluate --runs 5 --seed 3 --dist U2,EXP --instances "$psplib" --reports ev --samples samples.jsonl --quiet one.jsonl 2>/dev/null \
+  >/dev/null || fail "tarvo evaluate of one record"
+for dist in U2 EXP; do
+  for policy in ph1 ph2; do
+    for k in 1 2 3 4 5; do
+      schedule --format json --policy $policy --scenario $k --seed 3 --dist $dist "$records" 1 2 > "sched-$dist-$policy-$k.json" \
+        || fail "schedule --scenario $k ($dist, $policy)"
+    done
+  done
+done
+python3 - "$scratch" <<'PY' || fail "scenario K's makespan equals run K of tarvo evaluate"
+import json, sys
+folder = sys.argv[1]
+samples = [json.loads(line) for line in open(folder + "/samples.jsonl")]
+assert len(samples) == 4, len(samples)
+for s in samples:
+    for k in range(1, 6):
+        sched = json.load(open(f"{folder}/sched-{s['eval_distribution']}-{s['policy']}-{k}.json"))
+        assert sched["scenario"] == k and sched["eval_distribution"] == s["eval_distribution"]
+        assert sched["makespan"] == s["makespans"][k - 1], (s["policy"], k, sched["makespan"], s["makespans"][k - 1])
+        ends = max(a["finish"] for a in sched["activities"])
+        assert ends == sched["makespan"]
+PY
+
 # Refusals: exit code 2, a message, nothing on standard output.
 mkdir bad
 first=$(head -n 1 "$records")   # group 1 instance 1
@@ -38,7 +65,7 @@ printf '%s\nnot json\n' "$first" > bad/garbage.jsonl
 sed 's/"arcs":\[[][0-9,]*\]/"arcs":[[32,1,1]]/' <<<"$first" > bad/cycle.jsonl
 for args in "$records 1 11" "$records 9 2" "absent.jsonl 1 2" "--scenario x $records 1 2" "--scenario 0 $records 1 2" \
             "--policy ph3 $records 1 2" "--format xml $records 1 2" "$records 1" "$records one 2" \
-            "bad/short.jsonl 1 1" "bad/garbage.jsonl 1 1" "bad/cycle.jsonl 1 1" "--scenario 3 $records 1 2"; do
+            "bad/short.jsonl 1 1" "bad/garbage.jsonl 1 1" "bad/cycle.jsonl 1 1" "--levels -1 --scenario 3 $records 1 2"; do
   out=$(schedule $args 2>err); rc=$?
   expect_eq "$rc" 2 "exit code of: $args"
   [ -s err ] || fail "a message for: $args"
@@ -49,5 +76,5 @@ expect_eq "$rc" 2 "exit code of a missing instance folder"
 grep -q 'missing/j301_2.sm' err || fail "the missing instance file is named"
 grep -q 'bad/short.jsonl: line 1: "list" holds 2 activities' <(schedule bad/short.jsonl 1 1 2>&1) || fail "a short list is named"
 grep -q 'bad/garbage.jsonl: line 2: not valid JSON' <(schedule bad/garbage.jsonl 1 1 2>&1) || fail "a bad line is named"
-grep -q 'arcs close a cycle' <(schedule bad/cycle.jsonl 1 1 2>&1) || fail "a cycle is named"
+grep -q 'bad/cycle.jsonl: line 1: arc \[32, 1, 1\] closes a cycle' <(schedule bad/cycle.jsonl 1 1 2>&1) || fail "a cycle is named"
 finish
