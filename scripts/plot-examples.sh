@@ -39,15 +39,17 @@ echo "gantt-nominal: $set $dist group $group instance $instance, ph2, nominal du
 
 # Scenarios and distributions come from tarvo evaluate; without it they are left out, said so.
 if "$tarvo" evaluate --help >/dev/null 2>&1; then
+  # The record alone, with its results row beside it (the search's own estimates).
   grep "\"group\":$group,\"instance\":$instance," "$policies" > "$runs/example.jsonl"
-  "$tarvo" evaluate --runs 10000 --reports "$runs" --samples "$runs/samples.jsonl" "$runs/example.jsonl" >/dev/null
+  { head -n 1 "${policies%.jsonl}.csv"; grep "^\([^,]*,\)\{6\}$group,$instance," "${policies%.jsonl}.csv"; } > "$runs/example.csv"
+  "$tarvo" evaluate --runs 10000 --instances "$instances" --quiet --reports "$runs" --samples "$runs/samples.jsonl" "$runs/example.jsonl" >/dev/null
   plot distribution "$runs/samples.jsonl" -o "$out/distribution"
   echo "distribution: 10000 runs of ph1 and ph2 under $dist"
   schedule --scenario 1 "$policies" $group $instance > "$runs/schedule-scenario1.json"
   plot gantt --profile "$runs/schedule-scenario1.json" -o "$out/gantt-scenario1"
   echo "gantt-scenario1: the same policy in run 1 of the evaluation"
   mkdir -p "$runs/eval"
-  "$tarvo" evaluate --runs 2000 --reports "$runs/eval" "$runs"/$set-*.jsonl >/dev/null
+  "$tarvo" evaluate --runs 2000 --instances "$instances" --quiet --reports "$runs/eval" "$runs"/$set-*.jsonl >/dev/null
   plot overview "$runs"/$set-*-#5000sch-??.csv --eval "$runs"/eval/*-eval-*.csv -o "$out/overview"
 else
   echo "tarvo evaluate is not in this build: no distribution, scenario or out-of-sample pictures" >&2

@@ -71,7 +71,7 @@ def distributionFigure(records):
         bound = ax.axvline(lowerBound, color=style.GREEN, linewidth=1.2)
         ax.set_xlabel("Makespan (periods)")
     hist.set_ylabel("Share of runs")
-    cdf.set_ylabel("Share of runs with smaller makespan")
+    cdf.set_ylabel("Cumulative share of runs")
     cdf.set_ylim(0, 1.02)
     first = records[0]
     fig.suptitle(f"{first['dataset']} group {first['group']} instance {first['instance']}, "
@@ -83,5 +83,5 @@ def distributionFigure(records):
                 Patch(color=style.GREY, alpha=0.4, linewidth=0), bound]
     labels += ["mean", "95 % interval of the mean", f"lower bound {lowerBound:g}"]
     fig.legend(handles, labels, loc="lower center", ncol=3, frameon=False, bbox_to_anchor=(0.5, -0.04))
-    fig.tight_layout(rect=(0, 0.12, 1, 0.95))
+    fig.tight_layout(rect=(0, 0.12, 1, 0.93))
     return fig
