@@ -63,32 +63,36 @@ static inline unsigned laneAmount(uint64_t packed, int l)
 
 // ---- Fit sets ----
 
-// Rebuilds fitSet and fitTop from need[1..n] and keeps need as their key. Per lane, every place goes
-// into the set of its own requirement, and the sets are then united upwards, so that set v holds
-// the places needing at most v.
-static void buildFitSets(const uint64_t* need, int n)
+// Rebuilds fitSet for the requirements need[1..n] and the capacities caps, and keeps both as its
+// key. Per lane, every place goes into the set of its own requirement, and the sets are then united
+// upwards, so that set v holds the places needing at most v. A place needing more than the capacity
+// is in no set: it never fits.
+static void buildFitSets(const uint64_t* need, int n, uint64_t caps)
 {
     for (int l = 0; l < maxRes; ++l) {
-        unsigned top = 0;
-        for (int p = 1; p <= n; ++p) top = std::max(top, laneAmount(need[p], l));
-        fitTop[l] = static_cast<uint16_t>(top);
-        for (unsigned v = 0; v <= top; ++v) fitSet[l][v][0] = fitSet[l][v][1] = 0;
-        for (int p = 1; p <= n; ++p) fitSet[l][laneAmount(need[p], l)][p >> 6] |= uint64_t{1} << (p & 63);
-        for (unsigned v = 1; v <= top; ++v) {
+        unsigned cap = laneAmount(caps, l);
+        for (unsigned v = 0; v <= cap; ++v) fitSet[l][v][0] = fitSet[l][v][1] = 0;
+        for (int p = 1; p <= n; ++p) {
+            unsigned v = laneAmount(need[p], l);
+            if (v <= cap) fitSet[l][v][p >> 6] |= uint64_t{1} << (p & 63);
+        }
+        for (unsigned v = 1; v <= cap; ++v) {
             fitSet[l][v][0] |= fitSet[l][v - 1][0];
             fitSet[l][v][1] |= fitSet[l][v - 1][1];
         }
     }
     for (int p = 1; p <= n; ++p) fitNeed[p] = need[p];
     fitNum = n;
+    fitCaps = caps;
 }
 
 // Narrows the place sets low (places 0..63) and high (64..) to the places whose requirements lie
-// within freeCap in every lane. A free amount above a lane's largest requirement fits every place.
+// within freeCap in every lane. The free amount of a lane never exceeds its capacity, so it indexes
+// the lane's sets directly.
 static inline void keepFitting(uint64_t freeCap, uint64_t& low, uint64_t& high)
 {
     for (int l = 0; l < maxRes; ++l) {
-        unsigned v = std::min<unsigned>(laneAmount(freeCap, l), fitTop[l]);
+        unsigned v = laneAmount(freeCap, l);
         low &= fitSet[l][v][0];
         high &= fitSet[l][v][1];
     }
@@ -174,7 +178,7 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
     uint64_t freeCap = packAmounts(&resCap[1], keepBytes);
     uint64_t need[actDim];
     uint8_t listPos[actDim];
-    uint64_t changed = static_cast<uint64_t>(fitNum ^ n);
+    uint64_t changed = static_cast<uint64_t>(fitNum ^ n) | (freeCap ^ fitCaps);
     for (int p = 1; p <= n; ++p) {
         need[p] = packAmounts(&resReq[list[p]][1], keepBytes);
         if constexpr (rule != activityBased) {
@@ -183,7 +187,7 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
         }
     }
     if constexpr (rule != activityBased)
-        if (changed != 0) buildFitSets(need, n);
+        if (changed != 0) buildFitSets(need, n, freeCap);
     // eligSet in two words held in registers: place p is bit p % 64 of eligLow (p < 64) or eligHigh.
     uint64_t eligLow = 0, eligHigh = 0;
     auto addPlace = [&](int q, uint64_t yes) {

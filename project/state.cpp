@@ -55,7 +55,7 @@ ActSet extraFinPred[actDim];
 ActSet extraStartPred[actDim];
 uint64_t fitNeed[actDim];
 int32_t fitNum;
-uint16_t fitTop[maxRes];
+uint64_t fitCaps;
 uint64_t fitSet[maxRes][256][2];
 
 int32_t ph1Iter;
