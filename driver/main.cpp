@@ -1,21 +1,25 @@
-// Program entry of tarvo. Without arguments: the reports folder, the three questions, one pass per
-// chosen distribution, then a key press. With flags: the batch run; `tarvo merge` combines shards.
+// Program entry of tarvo. Without arguments: the interactive program (the reports folder, the three
+// questions, one pass per chosen distribution, then a key press). With arguments: one command.
 #include <cstdio>
 #include <cstring>
 
-#include "driver/batch.h"
+#include "batch/batch.h"
 #include "driver/driver.h"
 #include "project/platform.h"
 
-int main(int argc, char** argv)
+// A command gets the arguments from its own word on: argv[0] is the word (run, merge, ...).
+struct Command {
+    const char* word;
+    int (*run)(int argc, char** argv);
+};
+
+static const Command commands[] = {
+    {"run", runBatchCommand},
+    {"merge", runMerge},
+};
+
+static int runInteractive()
 {
-    if (argc > 1 && std::strcmp(argv[1], "merge") == 0) return runMerge(argc, argv);
-    if (argc > 1) {
-        BatchOptions options;
-        int code = exitClean;
-        if (!parseBatchOptions(argc, argv, options, code)) return code;
-        return options.jobs > 1 ? runJobs(options, argc, argv) : runBatch(options);
-    }
     makeDirectory("Reports");
     int groups = runMenus();
     if (groups == 0) return exitNoAnswer;
@@ -23,4 +27,18 @@ int main(int argc, char** argv)
     std::printf("\nPress any key to exit...\n");
     waitKey();
     return code;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 1) return runInteractive();
+    // Flags without a command word are a batch run, as before there were commands; the batch
+    // parser skips argv[0] (here the program) as it skips the word run.
+    if (argv[1][0] == '-') return runBatchCommand(argc, argv);
+    for (const Command& command : commands)
+        if (std::strcmp(argv[1], command.word) == 0) return command.run(argc - 1, argv + 1);
+    std::fprintf(stderr, "tarvo: unknown command \"%s\"; the commands are:", argv[1]);
+    for (const Command& command : commands) std::fprintf(stderr, " %s", command.word);
+    std::fprintf(stderr, " (or no arguments for the menus; see --help)\n");
+    return exitUsage;
 }

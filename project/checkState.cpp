@@ -33,7 +33,8 @@ static bool checkProject()
         setClear(closure);
         for (int q = 1; q <= predNum[i]; ++q) {
             int p = predList[i][q];
-            if (q > 1 && predList[i][q - 1] >= p) return broken("predList not ascending", i, p);
+            // Ascending, and equal neighbours for an arc the file lists twice.
+            if (q > 1 && predList[i][q - 1] > p) return broken("predList not ascending", i, p);
             setAdd(closure, p);
             setUnite(closure, predSet[p]);
         }

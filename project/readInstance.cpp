@@ -211,8 +211,10 @@ static bool readResourceCount()
 }
 
 // One row per activity: job number and mode count (both unused), the successor count, the
-// successors. Each arc is checked before it is stored: successors within 1..n, not the activity
-// itself, not twice; so no list can hold more than the n - 1 other activities.
+// successors. Each arc is checked before it is stored: successors within 1..n and not the activity
+// itself. An arc listed twice is stored twice, as the file gives it (the format allows it, and every
+// later pass holds an activity once however often it stands in a list); only the room of the lists
+// bounds how often, so no list is written past its last place.
 static bool readPrecedences()
 {
     if (!skipTo("successors")) return false;
@@ -225,16 +227,17 @@ static bool readPrecedences()
         if (!readNumber(true, numberCeiling, modes)) return false;
         describe("the successor count of activity %d", i);
         if (!readNumber(true, numberCeiling, count)) return false;
-        if (count > n - 1)
-            return reject(tokenLine, "activity %d has %ld successors, more than the %d other activities", i, count, n - 1);
+        if (count > maxAct)
+            return reject(tokenLine, "activity %d has %ld successors, more than the %d a list can hold", i, count,
+                          maxAct);
         for (int k = 1; k <= count; ++k) {
             long j;
             describe("successor %d of activity %d", k, i);
             if (!readNumber(true, numberCeiling, j)) return false;
             if (j < 1 || j > n) return reject(tokenLine, "successor %ld of activity %d is outside 1 .. %d", j, i, n);
             if (j == i) return reject(tokenLine, "activity %d lists itself as its successor", i);
-            if (setHas(succSet[i], static_cast<int>(j)))
-                return reject(tokenLine, "activity %d lists successor %ld twice", i, j);
+            if (predNum[j] == maxAct)
+                return reject(tokenLine, "activity %ld has more than the %d predecessors a list can hold", j, maxAct);
             setAdd(succSet[i], static_cast<int>(j));
             succList[i][++succNum[i]] = static_cast<uint8_t>(j);
             // Rows come in ascending i, so every predecessor list grows in ascending order.
@@ -350,9 +353,6 @@ static bool checkDurations()
 
 bool readInstance()
 {
-    bitMask[0] = 1;
-    for (int b = 1; b < 64; ++b) bitMask[b] = bitMask[b - 1] << 1;
-
     // Any data set other than 1..3 reads from the J120 files, hence at index 0.
     static const char* setName[] = {"j120", "j30", "j60", "j90"};
     static char path[4096];
@@ -360,11 +360,22 @@ bool readInstance()
                   setName[datasetType >= 1 && datasetType <= 3 ? datasetType : 0], paramNum, instNum);
     std::ifstream file(path, std::ios::in | std::ios::binary);
     if (!file.is_open()) {
+        bitMask[0] = 1;
+        for (int b = 1; b < 64; ++b) bitMask[b] = bitMask[b - 1] << 1;
         std::printf("Sample file %s not found! \n", path);
         waitKey();
         return false;
     }
-    source = file.rdbuf();
+    bool ok = readInstanceFrom(*file.rdbuf(), path);
+    file.close();
+    return ok;
+}
+
+bool readInstanceFrom(std::streambuf& text, const char* path)
+{
+    bitMask[0] = 1;
+    for (int b = 1; b < 64; ++b) bitMask[b] = bitMask[b - 1] << 1;
+    source = &text;
     sourcePath = path;
     lineNo = 1;
 
@@ -374,7 +385,6 @@ bool readInstance()
         ok = checkNetwork() && readRequests() && readAvailabilities() && checkRequirements() && checkDurations();
     }
     if (!ok) waitKey();
-    file.close();
     source = nullptr;
     sourcePath = nullptr;
     return ok;

@@ -27,7 +27,8 @@ extern uint8_t resCap[resDim];               // availability per resource; the e
 extern uint8_t succNum[actDim];              // immediate successors per activity
 extern uint8_t succList[actDim][actDim];     // successors at places 1..succNum, in file order
 extern uint8_t predNum[actDim];              // immediate predecessors per activity
-extern uint8_t predList[actDim][actDim];     // predecessors at places 1..predNum, ascending
+extern uint8_t predList[actDim][actDim];     // predecessors at places 1..predNum, ascending (an arc
+                                             // listed twice in the file stands twice in both lists)
 extern ActSet succSet[actDim];               // transitive successors (the activity itself excluded)
 extern ActSet predSet[actDim];               // transitive predecessors (the activity itself excluded)
 

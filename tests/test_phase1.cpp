@@ -81,38 +81,6 @@ void prepareBenchmark(const std::string& stem)
     preparePhase1();
 }
 
-// A random project: activities 2..n-1 numbered without regard to precedence, one to three
-// predecessors each, durations 1..10 (0 now and then with zeros), K resources with requirements
-// within capacity. Every activity but n has a successor, every one but 1 a predecessor.
-TestProject randomProject(std::mt19937& rng, int n, int k, bool zeros, int capMax)
-{
-    TestProject p;
-    std::vector<int> topo;
-    for (int a = 2; a <= n - 1; ++a) topo.push_back(a);
-    std::shuffle(topo.begin(), topo.end(), rng);
-    std::set<std::pair<int, int>> arcs;
-    std::vector<bool> hasSucc(n + 1, false);
-    for (std::size_t i = 0; i < topo.size(); ++i)
-        for (int c = 1 + static_cast<int>(rng() % 3); c > 0; --c) {
-            std::size_t j = rng() % (i + 1);
-            int from = j == i ? 1 : topo[j];
-            arcs.insert({from, topo[i]});
-            hasSucc[from] = true;
-        }
-    for (int a = 1; a <= n - 1; ++a)
-        if (!hasSucc[a]) arcs.insert({a, n});
-    p.arcs.assign(arcs.begin(), arcs.end());
-    std::shuffle(p.arcs.begin(), p.arcs.end(), rng);
-    p.dur.assign(n + 1, 0);
-    for (int a = 2; a <= n - 1; ++a) p.dur[a] = zeros && rng() % 5 == 0 ? 0 : 1 + static_cast<int>(rng() % 10);
-    p.cap.assign(k + 1, 0);
-    for (int r = 1; r <= k; ++r) p.cap[r] = 1 + static_cast<int>(rng() % capMax);
-    p.req.assign(n + 1, std::vector<int>(k + 1, 0));
-    for (int a = 2; a <= n - 1; ++a)
-        for (int r = 1; r <= k; ++r) p.req[a][r] = static_cast<int>(rng() % (p.cap[r] + 1));
-    return p;
-}
-
 void expectSoundList(const uint8_t* list, const std::string& what)
 {
     EXPECT_TRUE(isFeasibleList(list, actNum)) << what;

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "driver/driver.h"
+#include "project/checkState.h"
+#include "project/platform.h"
 #include "project/reader.h"
 #include "project/state.h"
 #include "support/testSupport.h"
@@ -499,32 +502,65 @@ TEST(reader, aSmallProjectAfterALargeOneLeavesTheHigherRowsAlone)
 
 // ---- Broken files ----
 
-TEST(reader, rejectsRowsThatWouldOverrunTheListsOfA122JobProject)
+TEST(reader, storesAnArcListedTwiceTwiceAndKeepsTheSetsOfTheSingleArc)
+{
+    enterInstanceScratchDir();
+    const std::string corpus = TARVO_TEST_CORPUS_DIR;
+    bool ok;
+    EXPECT_EQ(loadHere(readFile(corpus + "/tiny.sm"), ok), "");
+    ASSERT_TRUE(ok);
+    Tables single = snapshot();
+    EXPECT_EQ(loadHere(readFile(corpus + "/successor-twice.sm"), ok), "");
+    ASSERT_TRUE(ok);
+    Tables twice = snapshot();
+    // Row 3 reads 4, 5, 4: both lists hold the arc 3 -> 4 twice, in file and ascending order.
+    EXPECT_EQ(twice.sNum[3], 3);
+    EXPECT_EQ(twice.sList[3][1], 4);
+    EXPECT_EQ(twice.sList[3][2], 5);
+    EXPECT_EQ(twice.sList[3][3], 4);
+    ASSERT_EQ(twice.pNum[4], single.pNum[4] + 1);
+    EXPECT_EQ(twice.pList[4][twice.pNum[4] - 1], 3);
+    EXPECT_EQ(twice.pList[4][twice.pNum[4]], 3);
+    for (int a = 1; a <= actNum; ++a) {
+        EXPECT_TRUE(setEqual(twice.sSet[a], single.sSet[a])) << a;
+        EXPECT_TRUE(setEqual(twice.pSet[a], single.pSet[a])) << a;
+    }
+}
+
+TEST(reader, boundsEveryListByItsRoomWhenArcsRepeat)
 {
     TestProject p = fan(122);
-    std::string base = psplibText(p);
-    std::string row1 = "   1        1          120";
-    ASSERT_NE(base.find(row1), std::string::npos);
-
-    // 150 successors announced and given: more than the 121 other activities.
-    std::string many = "   1        1          150";
-    for (int k = 0; k < 150; ++k) many += " " + std::to_string(2 + k % 120);
-    std::string text = base;
-    text.replace(text.find(row1), base.find('\n', base.find(row1)) - base.find(row1), many);
+    // 122 successors, two of them repeated: as many as a list holds, so the file loads.
+    TestProject full = p;
+    full.arcs.push_back({1, 2});
+    full.arcs.push_back({1, 3});
     bool ok;
-    std::string out = loadTextCapturingOutput(text, ok);
-    EXPECT_FALSE(ok);
-    EXPECT_NE(out.find("activity 1 has 150 successors, more than the 121 other activities"), std::string::npos) << out;
+    EXPECT_EQ(loadTextCapturingOutput(psplibText(full), ok), "");
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(succNum[1], 122);
+    EXPECT_EQ(predNum[2], 2);
 
-    // 121 successors, within the count, but one activity over and over: each would be another
-    // predecessor entry of the same activity.
-    std::string same = "   1        1          121";
-    for (int k = 0; k < 121; ++k) same += " 5";
-    text = base;
-    text.replace(text.find(row1), base.find('\n', base.find(row1)) - base.find(row1), same);
-    out = loadTextCapturingOutput(text, ok);
+    // 123 successors: one more than a list holds.
+    TestProject over = full;
+    over.arcs.push_back({1, 4});
+    std::string out = loadTextCapturingOutput(psplibText(over), ok);
     EXPECT_FALSE(ok);
-    EXPECT_NE(out.find("activity 1 lists successor 5 twice"), std::string::npos) << out;
+    EXPECT_NE(out.find("line 15: activity 1 has 123 successors, more than the 122 a list can hold"), std::string::npos)
+        << out;
+
+    // Activity 122 follows 120 activities; two of them listing it twice fill its predecessor list,
+    // a third overflows it: the arc that would take place 123 is the one of the last row (121).
+    TestProject preds = p;
+    preds.arcs.push_back({2, 122});
+    preds.arcs.push_back({3, 122});
+    EXPECT_EQ(loadTextCapturingOutput(psplibText(preds), ok), "");
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(predNum[122], 122);
+    preds.arcs.push_back({4, 122});
+    out = loadTextCapturingOutput(psplibText(preds), ok);
+    EXPECT_FALSE(ok);
+    EXPECT_NE(out.find("line 135: activity 122 has more than the 122 predecessors a list can hold"), std::string::npos)
+        << out;
 }
 
 // What every accepted file guarantees the later passes, checked from the lists alone.
@@ -533,7 +569,7 @@ std::string networkFaults()
     int n = actNum;
     if (n < 2 || n > maxAct || resNum > maxRes) return "counts out of range";
     for (int i = 1; i <= n; ++i) {
-        if (succNum[i] > n - 1 || predNum[i] > n - 1) return "list longer than n - 1";
+        if (succNum[i] > maxAct || predNum[i] > maxAct) return "list longer than its room";
         if ((i == 1) != (predNum[i] == 0) || (i == n) != (succNum[i] == 0)) return "wrong start or end";
         if (setHas(succSet[i], i)) return "cycle";
         for (int s = 1; s <= succNum[i]; ++s) {
@@ -606,11 +642,10 @@ TEST(reader, rejectsEveryBrokenCorpusFileWithItsFileLineAndFault)
         {"bad-mode-negative.sm", ", line 20: the mode count of activity 2 is negative (\"-1\")"},
         {"bad-successor-count-word.sm",
          ", line 21: \"x\" is not a whole number (the successor count of activity 3 expected)"},
-        {"bad-successor-count-too-large.sm", ", line 19: activity 1 has 7 successors, more than the 5 other activities"},
+        {"bad-successor-count-too-large.sm", ", line 19: activity 1 has 123 successors, more than the 122 a list can hold"},
         {"bad-successor-out-of-range.sm", ", line 22: successor 7 of activity 4 is outside 1 .. 6"},
         {"bad-successor-zero.sm", ", line 23: successor 0 of activity 5 is outside 1 .. 6"},
         {"bad-successor-itself.sm", ", line 21: activity 3 lists itself as its successor"},
-        {"bad-successor-twice.sm", ", line 21: activity 3 lists successor 4 twice"},
         {"bad-row-short.sm", ", line 21: the row ends where successor 3 of activity 3 should stand"},
         {"bad-row-long.sm", ", line 20: \"5\" follows the last number of the row of activity 2"},
         {"bad-cycle.sm", ": the precedence relations form a cycle through activity 3"},
@@ -680,4 +715,78 @@ TEST(reader, readsFromTheFolderTheRunNames)
     EXPECT_TRUE(readInstance());
     EXPECT_EQ(actNum, 6);
     instanceFolder = "Instances";
+}
+
+// A benchmark file in which many activities list their first successor a second time, at the end of
+// the row, solves to the same lists, makespans and random stream as the file itself, with LV and
+// with HV, and leaves a state the invariant walker accepts.
+TEST(reader, anArcListedTwiceSolvesLikeTheSingleArcWithBothMethods)
+{
+    std::string original = readFile(std::string(TARVO_PSPLIB_DIR) + "/j301_1.sm");
+    ASSERT_FALSE(original.empty());
+    std::istringstream lines(original);
+    std::ostringstream doubled;
+    std::string line;
+    bool inPrecedences = false;
+    int rowsDoubled = 0;
+    while (std::getline(lines, line)) {
+        if (line.find("successors") != std::string::npos) {
+            inPrecedences = true;
+        } else if (inPrecedences && line.find('*') != std::string::npos) {
+            inPrecedences = false;
+        } else if (inPrecedences) {
+            std::istringstream row(line);
+            int job, modes, count;
+            row >> job >> modes >> count;
+            std::vector<int> succ(count);
+            for (int& s : succ) row >> s;
+            if (count >= 2) {
+                line = "   " + std::to_string(job) + "        1          " + std::to_string(count + 1);
+                for (int s : succ) line += "   " + std::to_string(s);
+                line += "   " + std::to_string(succ[0]);
+                ++rowsDoubled;
+            }
+        }
+        doubled << line << "\n";
+    }
+    ASSERT_GT(rowsDoubled, 5);
+
+    enterScratchDir();
+    ASSERT_EQ(mkdir("Instances", 0777), 0);
+    writeText("Instances/j301_1.sm", original);
+    writeText("Instances/j301_2.sm", doubled.str());
+    datasetType = 1;
+    paramNum = 1;
+    struct Result {
+        double ph1, ph2, gap;
+        std::vector<uint8_t> list;
+        uint32_t stream;
+    };
+    auto solve = [&](int inst) {
+        instNum = inst;
+        setRandState(20261207);
+        bestList = nullptr;
+        testing::internal::CaptureStdout();
+        bool ok = solveInstance();
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(ok) << out;
+        EXPECT_EQ(out, "");
+        Result r{ph1Makespan, ph2Makespan, bestGap, {}, getRandState()};
+        if (ok) r.list.assign(bestList, bestList + actNum + 1);
+        return r;
+    };
+    for (bool hv : {false, true}) {
+        isHV = hv;
+        distNum = hv ? 3 : 1;
+        Result single = solve(1);
+        Result twice = solve(2);
+        EXPECT_EQ(succNum[2], 4) << "the second file was not the one read last";
+        EXPECT_TRUE(checkState(nullptr)) << (hv ? "HV" : "LV");
+        EXPECT_EQ(twice.ph1, single.ph1) << (hv ? "HV" : "LV");
+        EXPECT_EQ(twice.ph2, single.ph2) << (hv ? "HV" : "LV");
+        EXPECT_EQ(twice.gap, single.gap) << (hv ? "HV" : "LV");
+        EXPECT_EQ(twice.list, single.list) << (hv ? "HV" : "LV");
+        EXPECT_EQ(twice.stream, single.stream) << (hv ? "HV" : "LV");
+    }
+    isHV = false;
 }

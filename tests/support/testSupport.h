@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +34,11 @@ struct TestProject {
 };
 void setProject(const TestProject& p);
 
+// A random project: activities 2..n-1 numbered without regard to precedence, one to three
+// predecessors each, durations 1..10 (0 now and then with zeros), K resources with requirements
+// within capacity. Every activity but n has a successor, every one but 1 a predecessor.
+TestProject randomProject(std::mt19937& rng, int n, int k, bool zeros, int capMax);
+
 // Text of a PSPLIB single-mode file for a project given as above.
 std::string psplibText(const TestProject& p);
 
@@ -53,3 +59,18 @@ bool allExtraSetsEmpty();
 
 // True when list[1..n] holds every activity once and respects predSet.
 bool isFeasibleList(const uint8_t* list, int n);
+
+// The program's random stream written out again for the literal references of the tests: the ISO C
+// example generator from a given state, counting the draws it makes.
+struct LiteralStream {
+    uint32_t state;
+    long draws = 0;
+    int draw()
+    {
+        state = state * 1103515245u + 12345u;
+        ++draws;
+        return static_cast<int>((state / 65536u) % 32768u);
+    }
+    // The draw as the fraction draw / 32767 in single precision.
+    float fraction() { return static_cast<float>(draw()) / 32767.0f; }
+};

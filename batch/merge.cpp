@@ -1,12 +1,13 @@
 // `tarvo merge` and the merge after --jobs: the rows of several shard files of one run combined
 // into the files one process would have written (CPU column apart), with gaps and duplicates checked.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "driver/batch.h"
+#include "batch/batch.h"
 #include "driver/driver.h"
 
 // Instance file stem of instance number inst of a data set label, e.g. J30 and 163 give j3017_3.
@@ -40,9 +41,13 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
             return exitUsage;
         }
         if (rows.empty()) continue;
-        std::vector<std::string> policies;
-        std::string jsonl = path.substr(0, path.size() - 4) + ".jsonl";
-        if (path.size() > 4 && path.compare(path.size() - 4, 4, ".csv") == 0) readPolicies(jsonl, policies);
+        // A row counts only with its policy: a results file whose policy file lacks a line was
+        // cut short or damaged, and merging it would lose that policy without a word.
+        if (!attachPolicies(policyPathFor(path), rows, error)) {
+            std::fprintf(stderr, "tarvo merge: %s; nothing written (resume the run that wrote %s)\n", error.c_str(),
+                         path.c_str());
+            return exitUsage;
+        }
         Pass& pass = passes[sameRunKey(id)];
         if (pass.firstFile.empty()) {
             pass.id = id;
@@ -59,7 +64,6 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
             int inst = (row.group - 1) * 10 + row.instance;
             if (inst < 1 || inst > 600 || pass.seen[inst]) continue;  // a duplicate keeps its first copy
             pass.seen[inst] = true;
-            if (inst < static_cast<int>(policies.size())) row.policy = policies[inst];
             pass.rows.push_back(row);
         }
     }
@@ -84,17 +88,9 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
             continue;
         }
         std::string base = resultsBase(reports, pass.id, 0, 0);
-        std::sort(pass.rows.begin(), pass.rows.end(), [](const ResultRow& a, const ResultRow& b) {
-            return a.group * 10 + a.instance < b.group * 10 + b.instance;
-        });
-        std::string csvText = csvHeader() + "\n", jsonText;
-        for (const ResultRow& row : pass.rows) {
-            csvText += csvLine(pass.id, row) + "\n";
-            if (!row.policy.empty()) jsonText += row.policy + "\n";
-        }
-        if (!writeReportFromRows(base + ".txt", pass.rows) || !writeWhole(base + ".jsonl", jsonText) ||
-            !writeWhole(base + ".csv", csvText)) {
-            std::fprintf(stderr, "tarvo merge: cannot write %s.*\n", base.c_str());
+        std::string error;
+        if (!writeFinalFiles(base, pass.id, pass.rows, error)) {
+            std::fprintf(stderr, "tarvo merge: cannot write %s\n", error.c_str());
             code = exitIncomplete;
             continue;
         }
@@ -105,16 +101,22 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
 
 int runMerge(int argc, char** argv)
 {
+    CLI::App app("tarvo merge", "tarvo merge");
+    app.set_help_flag("-h,--help");
     std::string reports = "Reports";
     std::vector<std::string> files;
-    for (int i = 2; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--reports" && i + 1 < argc) reports = argv[++i];
-        else if (arg.compare(0, 10, "--reports=") == 0) reports = arg.substr(10);
-        else if (arg.compare(0, 2, "--") == 0) {
-            std::fprintf(stderr, "tarvo merge: unknown argument: \"%s\" (see --help)\n", arg.c_str());
-            return exitUsage;
-        } else files.push_back(arg);
+    app.add_option("--reports", reports)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("files", files);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::printf("Usage: tarvo merge [--reports DIR] FILE.csv...\n"
+                    "Combines the results files (.csv, with their .jsonl beside them) of the shards of one run\n"
+                    "into the files one process would have written, in the reports folder (default Reports).\n");
+        return exitClean;
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "tarvo merge: %.200s (see --help)\n", e.what());
+        return exitUsage;
     }
     if (files.empty()) {
         std::fprintf(stderr, "tarvo merge: name the results files (.csv) to merge\n");

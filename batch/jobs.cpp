@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/batch.h"
+#include "batch/batch.h"
 #include "driver/driver.h"
 #include "project/state.h"
 
@@ -23,20 +23,13 @@ static void forwardSignal(int sig)
         if (workers[w] > 0) kill(workers[w], sig);
 }
 
-int runJobs(const BatchOptions& o, int argc, char** argv)
+int runJobs(const BatchOptions& o)
 {
-    // The workers get this run's flags without --jobs, plus their shard; they report no progress.
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--jobs") {
-            ++i;
-            continue;
-        }
-        if (arg.compare(0, 7, "--jobs=") == 0 || arg == "--quiet") continue;
-        args.push_back(arg);
-    }
-    args.push_back("--quiet");
+    // The workers get this run's flags as their own shard, and report no progress.
+    BatchOptions worker = o;
+    worker.jobs = 1;
+    worker.quiet = true;
+    worker.shardCount = o.jobs;
     struct sigaction action = {};
     action.sa_handler = forwardSignal;
     sigaction(SIGTERM, &action, nullptr);
@@ -45,10 +38,11 @@ int runJobs(const BatchOptions& o, int argc, char** argv)
     std::fflush(stdout);
     std::fflush(stderr);
     for (int k = 1; k <= o.jobs; ++k) {
-        std::vector<std::string> own = args;
-        own.push_back("--shard=" + std::to_string(k) + "/" + std::to_string(o.jobs));
+        worker.shard = k;
+        std::vector<std::string> own = batchFlags(worker);
         std::vector<char*> childArgv;
-        childArgv.push_back(argv[0]);
+        childArgv.push_back(const_cast<char*>("tarvo"));
+        childArgv.push_back(const_cast<char*>("run"));
         for (std::string& a : own) childArgv.push_back(a.data());
         childArgv.push_back(nullptr);
         pid_t pid = fork();
@@ -78,15 +72,20 @@ int runJobs(const BatchOptions& o, int argc, char** argv)
     }
     if (code != exitClean) return code;
 
-    // Every shard is complete: merge its files per distribution.
+    // Every shard is complete: merge its files per seed (a merge takes one run at a time).
     fillLabels();
-    std::vector<std::string> files;
     std::string groups = std::to_string(o.firstGroup) + "-" + std::to_string(o.lastGroup);
-    for (int d = 1; d <= 5; ++d) {
-        if (!o.dist[d]) continue;
-        bool hv = o.method == 0 ? d > 2 : o.method == 1;
-        RunIdentity id{datasetName[o.dataset], distName[d], hv ? "HV" : "LV", std::to_string(budgetLabel), "", groups, ""};
-        for (int k = 1; k <= o.jobs; ++k) files.push_back(resultsBase(o.reports, id, k, o.jobs) + ".csv");
+    for (uint64_t seed = o.firstSeed; seed <= o.lastSeed; ++seed) {
+        std::vector<std::string> files;
+        for (int d = 1; d <= 5; ++d) {
+            if (!o.dist[d]) continue;
+            bool hv = o.method == 0 ? d > 2 : o.method == 1;
+            RunIdentity id{datasetName[o.dataset], distName[d], hv ? "HV" : "LV", std::to_string(budgetLabel),
+                           std::to_string(seed), groups, ""};
+            for (int k = 1; k <= o.jobs; ++k) files.push_back(resultsBase(o.reports, id, k, o.jobs) + ".csv");
+        }
+        int merged = mergeResults(files, o.reports);
+        if (merged != exitClean) code = merged;
     }
-    return mergeResults(files, o.reports);
+    return code;
 }

@@ -1,0 +1,242 @@
+// Flags of `tarvo run`: read by CLI11, then checked value by value. Every refusal names what is
+// wrong and the token at fault, and ends with exit code 2; nothing here exits or prints.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "batch/batch.h"
+#include "config/config.h"
+#include "driver/driver.h"
+
+static const char* usageText =
+    "Usage: tarvo [run] --dataset SET [options]     solve a data set without the menus\n"
+    "       tarvo merge [--reports DIR] FILE.csv...  combine the results files of shards\n"
+    "       tarvo                                    interactive: the three menus\n"
+    "\n"
+    "Options of a batch run:\n"
+    "  --dataset SET      J30, J60, J90 or J120 (or 1..4)\n"
+    "  --dist LIST        distributions, comma-separated: U1,B1,U2,B2,EXP or all (default all)\n"
+    "  --method M         Phase 2 method: default (LV for U1, B1; HV otherwise), HV or LV\n"
+    "  --instances DIR    folder of the .sm files (default Instances)\n"
+    "  --reports DIR      folder of the report and results files (default Reports)\n"
+    "  --groups A[-B]     parameter groups to solve (default all: 1-48, J120 1-60)\n"
+    "  --seed N           base of the per-instance random streams (default 1)\n"
+    "  --seeds A-B        one replication per seed A..B, each in files of its own\n"
+    "  --single-stream    one stream for the whole run, as the interactive program\n"
+    "  --shard K/N        solve every N-th instance, starting with the K-th (default from\n"
+    "                     SLURM_ARRAY_TASK_ID and the array's size when set)\n"
+    "  --jobs N           run N shard processes on this machine and merge their files\n"
+    "  --resume           keep the instances already complete in this run's files\n"
+    "  --quiet            no progress on standard error\n"
+    "  --help, --version\n"
+    "\n"
+    "Files per distribution and seed, in the reports folder:\n"
+    "<SET>-<DIST>-#<label>sch-<METHOD>[-seedN][-shardKofN] (-seedN for every seed but 1) with .txt\n"
+    "(the report), .csv (one row per instance) and .jsonl (the policy found); they carry a .part\n"
+    "suffix until the pass is complete.\n"
+    "Exit codes: 0 clean, 1 a pass incomplete (missing instance, failed write), 2 unusable flags\n"
+    "or files, 128+N stopped by signal N.\n";
+
+static FlagsOutcome refuse(const std::string& what, const std::string& value)
+{
+    return {false, exitUsage, "tarvo: " + what + ": \"" + value + "\" (see --help)\n"};
+}
+
+// Whole decimal number in [low, high].
+static bool parseWhole(const std::string& text, long long low, long long high, long long& value)
+{
+    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::strtoll(text.c_str(), nullptr, 10);
+    return value >= low && value <= high;
+}
+
+// "A-B" (or "A" alone when single is allowed) with low <= A <= B <= high.
+static bool parseRange(const std::string& text, long long low, long long high, bool single, long long& a, long long& b)
+{
+    std::size_t dash = text.find('-');
+    if (dash == std::string::npos) {
+        if (!single || !parseWhole(text, low, high, a)) return false;
+        b = a;
+        return true;
+    }
+    return parseWhole(text.substr(0, dash), low, high, a) && parseWhole(text.substr(dash + 1), a, high, b);
+}
+
+static bool parseDataset(const std::string& v, int& dataset)
+{
+    static const char* names[] = {"", "J30", "J60", "J90", "J120"};
+    for (int d = 1; d <= 4; ++d)
+        if (v == names[d] || v == std::to_string(d) || (v.size() > 1 && v[0] == 'j' && v.substr(1) == names[d] + 1))
+            dataset = d;
+    return dataset != 0;
+}
+
+static bool parseDists(const std::string& v, bool* dist)
+{
+    static const char* names[] = {"", "U1", "B1", "U2", "B2", "EXP"};
+    for (int d = 1; d <= 5; ++d) dist[d] = v == "all";
+    if (v == "all") return true;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = v.find(',', start);
+        std::string name = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        bool known = false;
+        for (int d = 1; d <= 5; ++d)
+            if (name == names[d] || (name == "Exp" && d == 5)) dist[d] = known = true;
+        if (!known) return false;
+        if (comma == std::string::npos) return true;
+        start = comma + 1;
+    }
+}
+
+// Shard from Slurm's array variables, when this process is one task of an array job.
+static FlagsOutcome shardFromSlurm(BatchOptions& o)
+{
+    const char* id = std::getenv("SLURM_ARRAY_TASK_ID");
+    if (!id) return {true, exitClean, ""};
+    const char* count = std::getenv("SLURM_ARRAY_TASK_COUNT");
+    const char* low = std::getenv("SLURM_ARRAY_TASK_MIN");
+    const char* high = std::getenv("SLURM_ARRAY_TASK_MAX");
+    long long task, n, first = 0, last;
+    if (!parseWhole(id, 0, 1000000, task)) return refuse("SLURM_ARRAY_TASK_ID is not a task number", id);
+    if (low && !parseWhole(low, 0, 1000000, first)) return refuse("SLURM_ARRAY_TASK_MIN is not a number", low);
+    if (count && parseWhole(count, 1, 1000000, n)) {
+    } else if (high && parseWhole(high, first, 1000000, last)) {
+        n = last - first + 1;
+    } else {
+        return refuse("SLURM_ARRAY_TASK_ID is set but neither SLURM_ARRAY_TASK_COUNT nor _MAX", id);
+    }
+    if (task - first + 1 < 1 || task - first + 1 > n) return refuse("SLURM_ARRAY_TASK_ID lies outside the array", id);
+    o.shard = static_cast<int>(task - first + 1);
+    o.shardCount = static_cast<int>(n);
+    return {true, exitClean, ""};
+}
+
+FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions& o)
+{
+    CLI::App app("tarvo run", "tarvo");
+    app.set_help_flag("-h,--help");
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    std::string dataset, dists, method, groups, seed, seeds, shard, jobs;
+    bool version = false;
+    app.add_option("--dataset", dataset);
+    app.add_option("--dist", dists);
+    app.add_option("--method", method);
+    app.add_option("--instances", o.instances);
+    app.add_option("--reports", o.reports);
+    app.add_option("--groups", groups);
+    app.add_option("--seed", seed);
+    app.add_option("--seeds", seeds);
+    app.add_option("--shard", shard);
+    app.add_option("--jobs", jobs);
+    app.add_flag("--single-stream", o.singleStream)->disable_flag_override();
+    app.add_flag("--resume", o.resume)->disable_flag_override();
+    app.add_flag("--quiet", o.quiet)->disable_flag_override();
+    app.add_flag("--version", version)->disable_flag_override();
+    try {
+        std::vector<std::string> reversed(words.rbegin(), words.rend());  // CLI11 takes them last first
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return {false, exitClean, usageText};
+    } catch (const CLI::ParseError& e) {
+        std::string why = e.what();
+        if (why.size() > 200) why = why.substr(0, 200) + "...";
+        return {false, exitUsage, "tarvo: " + why + " (see --help)\n"};
+    }
+    if (version) {
+        char text[200];
+        std::snprintf(text, sizeof text, "tarvo %s (%s configuration, report label %d)\n", programVersion().c_str(),
+                      configName, budgetLabel);
+        return {false, exitClean, text};
+    }
+
+    long long a = 0, b = 0;
+    if (dataset.empty() && app.count("--dataset") == 0) return refuse("--dataset is required", "");
+    if (!parseDataset(dataset, o.dataset)) return refuse("unknown data set", dataset);
+    if (!parseDists(app.count("--dist") ? dists : "all", o.dist)) return refuse("unknown distribution in --dist", dists);
+    if (app.count("--method")) {
+        if (method == "default") o.method = 0;
+        else if (method == "HV" || method == "hv") o.method = 1;
+        else if (method == "LV" || method == "lv") o.method = 2;
+        else return refuse("--method must be default, HV or LV", method);
+    }
+    int lastGroup = o.dataset == 4 ? 60 : 48;
+    o.firstGroup = 1;
+    o.lastGroup = lastGroup;
+    if (app.count("--groups")) {
+        if (!parseRange(groups, 1, 60, true, a, b)) return refuse("--groups must be A or A-B with 1 <= A <= B", groups);
+        if (b > lastGroup) return refuse("--groups goes beyond the data set's last group", groups);
+        o.firstGroup = static_cast<int>(a);
+        o.lastGroup = static_cast<int>(b);
+    }
+    if (app.count("--seed") && app.count("--seeds")) return refuse("give --seed or --seeds, not both", "--seeds");
+    if (app.count("--seed")) {
+        if (!parseWhole(seed, 0, 4294967295LL, a)) return refuse("--seed must be a number 0..4294967295", seed);
+        o.firstSeed = o.lastSeed = static_cast<uint32_t>(a);
+    }
+    if (app.count("--seeds")) {
+        if (!parseRange(seeds, 0, 4294967295LL, false, a, b))
+            return refuse("--seeds must be A-B with 0 <= A <= B <= 4294967295", seeds);
+        o.firstSeed = static_cast<uint32_t>(a);
+        o.lastSeed = static_cast<uint32_t>(b);
+    }
+    if (app.count("--shard")) {
+        std::size_t slash = shard.find('/');
+        long long k, total;
+        if (slash == std::string::npos || !parseWhole(shard.substr(slash + 1), 1, 100000, total) ||
+            !parseWhole(shard.substr(0, slash), 1, total, k))
+            return refuse("--shard must be K/N with 1 <= K <= N", shard);
+        o.shard = static_cast<int>(k);
+        o.shardCount = static_cast<int>(total);
+    }
+    if (app.count("--jobs")) {
+        if (!parseWhole(jobs, 1, 256, a)) return refuse("--jobs must be a number 1..256", jobs);
+        o.jobs = static_cast<int>(a);
+    }
+    if (o.jobs > 1 && app.count("--shard")) return refuse("--jobs makes its own shards; drop --shard", "--jobs");
+    if (!app.count("--shard") && o.jobs == 1) {
+        FlagsOutcome slurm = shardFromSlurm(o);
+        if (!slurm.run) return slurm;
+    }
+    if (o.singleStream && (o.shardCount > 0 || o.jobs > 1 || o.resume))
+        return refuse("--single-stream cannot be split or resumed (each result depends on all before it)",
+                      o.shardCount > 0 ? "--shard" : o.jobs > 1 ? "--jobs" : "--resume");
+    if (o.singleStream && app.count("--seeds"))
+        return refuse("--single-stream takes no seed: every replication would be the same", "--seeds");
+    return {true, exitClean, ""};
+}
+
+std::vector<std::string> batchFlags(const BatchOptions& o)
+{
+    static const char* datasets[] = {"", "J30", "J60", "J90", "J120"};
+    static const char* dists[] = {"", "U1", "B1", "U2", "B2", "EXP"};
+    static const char* methods[] = {"default", "HV", "LV"};
+    std::string distList;
+    for (int d = 1; d <= 5; ++d)
+        if (o.dist[d]) distList += (distList.empty() ? "" : ",") + std::string(dists[d]);
+    std::vector<std::string> flags = {"--dataset=" + std::string(datasets[o.dataset]), "--dist=" + distList,
+                                      "--method=" + std::string(methods[o.method]), "--instances=" + o.instances,
+                                      "--reports=" + o.reports,
+                                      "--groups=" + std::to_string(o.firstGroup) + "-" + std::to_string(o.lastGroup)};
+    if (!o.singleStream) flags.push_back("--seeds=" + std::to_string(o.firstSeed) + "-" + std::to_string(o.lastSeed));
+    if (o.shardCount > 0) flags.push_back("--shard=" + std::to_string(o.shard) + "/" + std::to_string(o.shardCount));
+    if (o.jobs > 1) flags.push_back("--jobs=" + std::to_string(o.jobs));
+    if (o.singleStream) flags.push_back("--single-stream");
+    if (o.resume) flags.push_back("--resume");
+    if (o.quiet) flags.push_back("--quiet");
+    return flags;
+}
+
+int runBatchCommand(int argc, char** argv)
+{
+    BatchOptions options;
+    FlagsOutcome outcome = parseBatchFlags(std::vector<std::string>(argv + 1, argv + argc), options);
+    if (!outcome.run) {
+        std::fputs(outcome.text.c_str(), outcome.code == exitClean ? stdout : stderr);
+        return outcome.code;
+    }
+    return options.jobs > 1 ? runJobs(options) : runBatch(options);
+}

@@ -1,0 +1,64 @@
+// Output files of the batch commands: plain system writes with every failure caught and named,
+// so no result is reported as kept when the disk refused it.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "batch/batch.h"
+
+static bool failed(const std::string& path, std::string& error)
+{
+    error = path + ": " + std::strerror(errno);
+    return false;
+}
+
+bool openOutput(OutputFile& file, const std::string& path, bool append, std::string& error)
+{
+    file.path = path;
+    file.fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
+    return file.fd >= 0 || failed(path, error);
+}
+
+bool writeOutput(OutputFile& file, const std::string& text, std::string& error)
+{
+    const char* at = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = write(file.fd, at, left);
+        if (n < 0 && errno == EINTR) continue;
+        // A short write is followed by one more, which returns the reason (EFBIG, ENOSPC).
+        if (n < 0) return failed(file.path, error);
+        at += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool closeOutput(OutputFile& file, std::string& error)
+{
+    if (file.fd < 0) return true;
+    int fd = file.fd;
+    file.fd = -1;
+    return close(fd) == 0 || failed(file.path, error);
+}
+
+bool writeWhole(const std::string& path, const std::string& text, std::string& error)
+{
+    OutputFile temp;
+    if (!openOutput(temp, path + ".new", false, error)) return false;
+    bool ok = writeOutput(temp, text, error);
+    std::string closeError;
+    if (!closeOutput(temp, closeError) && ok) {
+        error = closeError;
+        ok = false;
+    }
+    if (!ok) {
+        std::remove(temp.path.c_str());
+        return false;
+    }
+    if (std::rename(temp.path.c_str(), path.c_str()) != 0) return failed(path, error);
+    return true;
+}

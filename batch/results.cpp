@@ -1,0 +1,270 @@
+// Machine-readable results of batch runs: one CSV row per instance, the policy found as JSON Lines,
+// and the report rebuilt from rows, so a resumed or merged run writes what one process would.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "batch/batch.h"
+#include "batch/policyRecord.h"
+#include "config/version.h"
+#include "driver/driver.h"
+#include "project/state.h"
+
+std::string programVersion() { return std::string(tarvoVersion) + "+" + tarvoGitHash; }
+
+std::string hostName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return "unknown";
+    return name;
+}
+
+static const char* csvColumns[] = {"dataset", "distribution", "method", "config", "run_seed", "groups",
+                                   "group", "instance", "inst", "activities", "lower_bound", "ph1_makespan",
+                                   "ph1_gap", "ph2_makespan", "ph2_gap", "smaller_gap", "cpu_seconds",
+                                   "stream_seed", "version", "host"};
+constexpr int csvColumnNum = sizeof csvColumns / sizeof csvColumns[0];
+
+std::string csvHeader()
+{
+    std::string h;
+    for (int c = 0; c < csvColumnNum; ++c) h += std::string(c ? "," : "") + csvColumns[c];
+    return h;
+}
+
+// Numbers are written so that reading them back gives the same bits: makespans and the bound are
+// floats widened to double (9 significant digits suffice), gaps and times doubles (17).
+static std::string exact(double value, int digits)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    return text;
+}
+
+std::string csvLine(const RunIdentity& id, const ResultRow& row)
+{
+    std::ostringstream line;
+    line << id.dataset << "," << id.distribution << "," << id.method << "," << id.config << "," << id.runSeed << ","
+         << id.groups << "," << row.group << "," << row.instance << "," << (row.group - 1) * 10 + row.instance << ","
+         << row.activities << "," << exact(row.lowerBound, 9) << "," << exact(row.ph1Makespan, 9) << ","
+         << exact(row.ph1Gap, 17) << "," << exact(row.ph2Makespan, 9) << "," << exact(row.ph2Gap, 17) << ","
+         << exact(row.smallerGap, 17) << "," << exact(row.cpuSeconds, 17) << "," << row.streamSeed << ","
+         << id.version << "," << (row.host.empty() ? hostName() : row.host);
+    return line.str();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading results files back (resume, merge, summaries)
+// ---------------------------------------------------------------------------------------------
+
+static std::vector<std::string> splitCsv(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = line.find(',', start);
+        fields.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) return fields;
+        start = comma + 1;
+    }
+}
+
+// Whole decimal number (digits only) in [low, high].
+static bool wholeNumber(const std::string& text, long long low, long long high, long long& value)
+{
+    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::strtoll(text.c_str(), nullptr, 10);
+    return value >= low && value <= high;
+}
+
+static bool finiteNumber(const std::string& text, double& value)
+{
+    if (text.empty() || text.size() > 40) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return *end == '\0' && std::isfinite(value);
+}
+
+static bool oneOf(const std::string& text, std::initializer_list<const char*> names)
+{
+    for (const char* name : names)
+        if (text == name) return true;
+    return false;
+}
+
+// The identity columns name files (merge writes <dataset>-<distribution>-...), so only the
+// values the program writes are accepted.
+static bool knownIdentity(const RunIdentity& id)
+{
+    long long a, b;
+    std::size_t dash = id.groups.find('-');
+    return oneOf(id.dataset, {"J30", "J60", "J90", "J120"}) && oneOf(id.distribution, {"U1", "B1", "U2", "B2", "EXP"}) &&
+           oneOf(id.method, {"HV", "LV"}) && wholeNumber(id.config, 1, 1000000000, a) &&
+           (id.runSeed == "single" || wholeNumber(id.runSeed, 0, 4294967295LL, a)) && dash != std::string::npos &&
+           wholeNumber(id.groups.substr(0, dash), 1, 60, a) && wholeNumber(id.groups.substr(dash + 1), a, 60, b) &&
+           id.version.find('/') == std::string::npos;
+}
+
+bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id, std::vector<ResultRow>& rows,
+              std::string& error)
+{
+    // Only lines ended by a line feed are complete: a run killed mid-write leaves at most one
+    // partial line, which is dropped here and solved again.
+    std::size_t end = text.rfind('\n');
+    std::istringstream lines(end == std::string::npos ? std::string() : text.substr(0, end + 1));
+    std::string line;
+    if (!std::getline(lines, line) || line != csvHeader()) {
+        error = path + ": line 1 is not the header of a tarvo results file";
+        return false;
+    }
+    int lineNo = 1;
+    while (std::getline(lines, line)) {
+        ++lineNo;
+        std::string where = path + ": line " + std::to_string(lineNo);
+        std::vector<std::string> f = splitCsv(line);
+        if (static_cast<int>(f.size()) != csvColumnNum) {
+            error = where + " has " + std::to_string(f.size()) + " fields, not " + std::to_string(csvColumnNum);
+            return false;
+        }
+        RunIdentity rowId{f[0], f[1], f[2], f[3], f[4], f[5], f[18]};
+        long long group, instance, inst, activities, seed;
+        double v[csvColumnNum] = {};
+        bool ok = knownIdentity(rowId) && wholeNumber(f[6], 1, 60, group) && wholeNumber(f[7], 1, 10, instance) &&
+                  wholeNumber(f[8], 1, 600, inst) && inst == (group - 1) * 10 + instance &&
+                  wholeNumber(f[9], 3, 122, activities) && wholeNumber(f[17], 0, 4294967295LL, seed);
+        for (int c = 10; ok && c <= 16; ++c) ok = finiteNumber(f[c], v[c]);
+        if (!ok) {
+            error = where + " is not a results row";
+            return false;
+        }
+        if (rows.empty()) id = rowId;
+        else if (rowId.dataset != id.dataset || rowId.distribution != id.distribution || rowId.method != id.method ||
+                 rowId.config != id.config || rowId.runSeed != id.runSeed || rowId.groups != id.groups ||
+                 rowId.version != id.version) {
+            error = where + " belongs to another run";
+            return false;
+        }
+        ResultRow row;
+        row.group = static_cast<int>(group);
+        row.instance = static_cast<int>(instance);
+        row.activities = static_cast<int>(activities);
+        row.lowerBound = v[10];
+        row.ph1Makespan = v[11];
+        row.ph1Gap = v[12];
+        row.ph2Makespan = v[13];
+        row.ph2Gap = v[14];
+        row.smallerGap = v[15];
+        row.cpuSeconds = v[16];
+        row.streamSeed = static_cast<uint32_t>(seed);
+        row.host = f[19];
+        rows.push_back(row);
+    }
+    return true;
+}
+
+bool readCsv(const std::string& path, RunIdentity& id, std::vector<ResultRow>& rows, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return parseCsv(text, path, id, rows, error);
+}
+
+std::string policyPathFor(const std::string& csvPath)
+{
+    std::size_t at = csvPath.rfind(".csv");
+    if (at == std::string::npos) return csvPath + ".jsonl";
+    return csvPath.substr(0, at) + ".jsonl" + csvPath.substr(at + 4);
+}
+
+bool attachPolicies(const std::string& path, std::vector<ResultRow>& rows, std::string& error)
+{
+    std::vector<PolicyRecord> records;
+    if (!readPolicyFile(path, records, error)) return false;
+    std::vector<std::string> byInst(601);
+    for (const PolicyRecord& r : records) byInst[r.inst] = policyLine(r);
+    for (ResultRow& row : rows) {
+        int inst = (row.group - 1) * 10 + row.instance;
+        if (byInst[inst].empty()) {
+            error = path + ": no complete policy line for instance " + std::to_string(inst) + " (group " +
+                    std::to_string(row.group) + ", instance " + std::to_string(row.instance) +
+                    "), although its results row is there";
+            return false;
+        }
+        row.policy = byInst[inst];
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The files of a complete pass
+// ---------------------------------------------------------------------------------------------
+
+static void sortByInstance(std::vector<ResultRow>& rows)
+{
+    std::sort(rows.begin(), rows.end(), [](const ResultRow& a, const ResultRow& b) {
+        return a.group * 10 + a.instance < b.group * 10 + b.instance;
+    });
+}
+
+std::string reportFromRows(std::vector<ResultRow> rows)
+{
+    sortByInstance(rows);
+    // The interactive program's writers print to the shared report stream; lending it a string
+    // buffer for the moment keeps one definition of the lines' format.
+    std::ostringstream text;
+    std::streambuf* file = static_cast<std::ostream&>(report).rdbuf(text.rdbuf());
+    report << "Inst\tPh1.makespan\tPh2.makespan\tBestGap%\tCPU(seconds)" << std::endl;
+    // The same order of additions as the interactive pass, so the averages come out identical.
+    solvedNum = 0;
+    ph1GapSum = 0;
+    ph2GapSum = 0;
+    cpuTimeSum = 0;
+    for (const ResultRow& row : rows) {
+        paramNum = row.group;
+        instNum = row.instance;
+        ph1Makespan = row.ph1Makespan;
+        ph2Makespan = row.ph2Makespan;
+        bestGap = row.ph2Gap;
+        cpuTime = row.cpuSeconds;
+        solvedNum += 1;
+        ph1GapSum += row.ph1Gap;
+        ph2GapSum += row.smallerGap;
+        cpuTimeSum += row.cpuSeconds;
+        writeInstanceLine();
+    }
+    writeSummary();
+    static_cast<std::ostream&>(report).rdbuf(file);
+    return text.str();
+}
+
+bool writeFinalFiles(const std::string& base, const RunIdentity& id, std::vector<ResultRow> rows, std::string& error)
+{
+    sortByInstance(rows);
+    std::string csvText = csvHeader() + "\n", jsonText;
+    for (const ResultRow& row : rows) {
+        csvText += csvLine(id, row) + "\n";
+        jsonText += row.policy + "\n";
+    }
+    return writeWhole(base + ".txt", reportFromRows(rows), error) && writeWhole(base + ".jsonl", jsonText, error) &&
+           writeWhole(base + ".csv", csvText, error);
+}
+
+std::string resultsBase(const std::string& reports, const RunIdentity& id, int shard, int shardCount)
+{
+    std::string base = reports + "/" + id.dataset + "-" + id.distribution + "-#" + id.config + "sch-" + id.method;
+    if (id.runSeed != "1" && id.runSeed != "single") base += "-seed" + id.runSeed;
+    if (shardCount > 0) base += "-shard" + std::to_string(shard) + "of" + std::to_string(shardCount);
+    return base;
+}
