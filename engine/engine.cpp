@@ -13,14 +13,14 @@
 //    capacities throughout, which is what a run must leave behind;
 //  - the resource-based rules never test members of eligSet one by one against the free capacity:
 //    per lane and free amount, fitSet holds the places that fit, so the members that fit are
-//    eligSet AND one set per lane. The sets depend only on the requirements by place, and are
-//    rebuilt when those differ from the previous run's (callers run one list many times in a row).
+//    eligSet AND one set per lane. The sets depend only on the requirements by place and on the
+//    capacities, and are rebuilt when these differ from the previous run's (callers run one list
+//    many times in a row).
 // Invariant at each start phase: every activity whose finish time equals the current time has
 // completed, and eligSet holds exactly the activities whose predSet has finished and that have not
 // started.
 #include "engine/engine.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>

@@ -628,41 +628,34 @@ float plainScanRun(const uint8_t* list, bool arcs, const float* given, int poolS
     }
 }
 
-// The sample tables and cursors of the project's activities, to run both rules from the same draws.
-struct PoolState {
-    std::vector<float> rows10, rowsMid;
-    std::vector<int32_t> cursors10, cursorsMid;
+// Everything a draw reads and writes (tables, cursors, random stream), to run both rules from the
+// same draws and to compare what they leave behind.
+struct Draws {
+    std::vector<float> tables;
+    std::vector<int32_t> cursors;
     uint32_t randState;
+    bool operator==(const Draws& o) const
+    {
+        return tables == o.tables && cursors == o.cursors && randState == o.randState;
+    }
 };
 
-PoolState savePools()
+Draws saveDraws()
 {
-    PoolState s;
-    for (int a = 1; a <= actNum; ++a) {
-        s.rows10.insert(s.rows10.end(), samplePool10[a] + 1, samplePool10[a] + 11);
-        s.rowsMid.insert(s.rowsMid.end(), samplePoolMid[a] + 1, samplePoolMid[a] + midLevels + 1);
-        s.cursors10.push_back(poolCursor10[a]);
-        s.cursorsMid.push_back(poolCursorMid[a]);
-    }
-    s.randState = getRandState();
-    return s;
+    Draws d{{&samplePool10[0][0], &samplePool10[0][0] + actDim * 11}, {}, getRandState()};
+    d.tables.insert(d.tables.end(), &samplePoolMid[0][0], &samplePoolMid[0][0] + actDim * (midLevels + 1));
+    d.cursors.insert(d.cursors.end(), poolCursor10, poolCursor10 + actDim);
+    d.cursors.insert(d.cursors.end(), poolCursorMid, poolCursorMid + actDim);
+    return d;
 }
 
-void restorePools(const PoolState& s)
+void restoreDraws(const Draws& d)
 {
-    for (int a = 1; a <= actNum; ++a) {
-        std::copy_n(s.rows10.begin() + (a - 1) * 10, 10, samplePool10[a] + 1);
-        std::copy_n(s.rowsMid.begin() + (a - 1) * midLevels, midLevels, samplePoolMid[a] + 1);
-        poolCursor10[a] = s.cursors10[a - 1];
-        poolCursorMid[a] = s.cursorsMid[a - 1];
-    }
-    setRandState(s.randState);
-}
-
-bool samePools(const PoolState& a, const PoolState& b)
-{
-    return a.rows10 == b.rows10 && a.rowsMid == b.rowsMid && a.cursors10 == b.cursors10 &&
-           a.cursorsMid == b.cursorsMid && a.randState == b.randState;
+    std::copy_n(d.tables.begin(), actDim * 11, &samplePool10[0][0]);
+    std::copy_n(d.tables.begin() + actDim * 11, actDim * (midLevels + 1), &samplePoolMid[0][0]);
+    std::copy_n(d.cursors.begin(), actDim, poolCursor10);
+    std::copy_n(d.cursors.begin() + actDim, actDim, poolCursorMid);
+    setRandState(d.randState);
 }
 
 // One engine call against the plain scan from the same state: same makespan, schedule, end time
@@ -670,18 +663,18 @@ bool samePools(const PoolState& a, const PoolState& b)
 void expectSameAsPlainScan(int engine, const uint8_t* list, const float* given, int poolSize,
                            const std::string& what)
 {
-    PoolState before = savePools();
+    Draws before = saveDraws();
     std::vector<uint8_t> capacities(resCap, resCap + resDim);
     std::vector<uint8_t> copy(list, list + actNum + 1);
     float got = given == nullptr ? (engine == 1 ? executeResourceBased(copy.data(), poolSize)
                                                 : executeWithArcs(copy.data(), true, poolSize))
                                  : (engine == 1 ? executeResourceBasedGiven(copy.data(), given)
                                                 : executeWithArcsGiven(copy.data(), given));
-    PoolState afterEngine = savePools();
+    Draws afterEngine = saveDraws();
     ASSERT_EQ(std::vector<uint8_t>(resCap, resCap + resDim), capacities) << what;
     std::vector<float> engineStart(startTime, startTime + actNum + 1);
     std::vector<float> engineFinish(finishTime, finishTime + actNum + 1);
-    restorePools(before);
+    restoreDraws(before);
     std::vector<float> start, finish;
     float expected = plainScanRun(list, engine == 2, given, poolSize, start, finish);
     ASSERT_EQ(got, expected) << what;
@@ -689,7 +682,7 @@ void expectSameAsPlainScan(int engine, const uint8_t* list, const float* given, 
         ASSERT_EQ(engineStart[a], start[a]) << what << " activity " << a;
         ASSERT_EQ(engineFinish[a], finish[a]) << what << " activity " << a;
     }
-    ASSERT_TRUE(samePools(afterEngine, savePools())) << what;
+    ASSERT_TRUE(afterEngine == saveDraws()) << what;
 }
 
 }  // namespace
