@@ -10,6 +10,25 @@
 #include "project/reader.h"
 #include "project/state.h"
 
+void benchFixedList(uint8_t* list)
+{
+    const int n = actNum;
+    ActSet placed;
+    setClear(placed);
+    for (int p = 1; p <= n; ++p) {
+        int best = 0;
+        for (int a = 1; a <= n; ++a)
+            if (!setHas(placed, a) && setSubset(predSet[a], placed) && (best == 0 || lateFinish[a] < lateFinish[best]))
+                best = a;
+        list[p] = static_cast<uint8_t>(best);
+        setAdd(placed, best);
+    }
+    for (int a = 0; a <= maxAct; ++a) {
+        setClear(extraFinPred[a]);
+        setClear(extraStartPred[a]);
+    }
+}
+
 void benchLoad(const std::string& stem)
 {
     static bool linked = false;

@@ -28,21 +28,7 @@ static void prepare(benchmark::State& state, bool chainArcs)
     buildSamplePool();
     computeCpmTimes();
     int n = actNum;
-    ActSet placed;
-    setClear(placed);
-    for (int p = 1; p <= n; ++p) {
-        int best = 0;
-        for (int a = 1; a <= n; ++a)
-            if (!setHas(placed, a) && setSubset(predSet[a], placed) &&
-                (best == 0 || lateFinish[a] < lateFinish[best]))
-                best = a;
-        benchList[p] = static_cast<uint8_t>(best);
-        setAdd(placed, best);
-    }
-    for (int a = 0; a <= maxAct; ++a) {
-        setClear(extraFinPred[a]);
-        setClear(extraStartPred[a]);
-    }
+    benchFixedList(benchList);
     // The starting policy of the greedy arc removal: start-to-start arcs along places 2 .. n - 1.
     if (chainArcs)
         for (int p = 2; p < n - 1; ++p) setAdd(extraStartPred[benchList[p + 1]], benchList[p]);

@@ -1,10 +1,13 @@
 // Program entry of tarvo. Without arguments: the interactive program (the reports folder, the three
 // questions, one pass per chosen distribution, then a key press). With arguments: one command.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "batch/batch.h"
 #include "driver/driver.h"
+#include "evaluate/evaluate.h"
+#include "evaluate/summarize.h"
 #include "project/platform.h"
 
 // A command gets the arguments from its own word on: argv[0] is the word (run, merge, ...).
@@ -16,6 +19,8 @@ struct Command {
 static const Command commands[] = {
     {"run", runBatchCommand},
     {"merge", runMerge},
+    {"evaluate", runEvaluate},
+    {"summarize", runSummarize},
 };
 
 static int runInteractive()
@@ -32,6 +37,9 @@ static int runInteractive()
 int main(int argc, char** argv)
 {
     if (argc == 1) return runInteractive();
+    // Beyond a file-size limit a command's write then fails with EFBIG and is reported with its
+    // file, like a full disk, instead of the signal killing the process amid its files.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Flags without a command word are a batch run, as before there were commands; the batch
     // parser skips argv[0] (here the program) as it skips the word run.
     if (argv[1][0] == '-') return runBatchCommand(argc, argv);

@@ -1,0 +1,32 @@
+// Policies exported by batch runs, for evaluation: a record of the shared policy-record reader
+// checked against its instance and installed the way the engine reads a policy.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "batch/policyRecord.h"
+
+// Data set 1..4, distribution 1..5 and Phase 2 method of a record's labels (the reader has
+// checked them); isHV: Phase 1 ran the resource-based policy (HV) rather than the activity-based one.
+int datasetOf(const PolicyRecord& record);
+int distributionOf(const PolicyRecord& record);
+bool isHVRecord(const PolicyRecord& record);
+// Instance file stem of the record, e.g. j3017_3.
+std::string instanceStem(const PolicyRecord& record);
+
+// Reads the record's instance from the folder instances (readInstance: the project tables),
+// computes its critical-path times (earlyFinish[actNum] is the lower bound), and checks the
+// policy against the project: the list a permutation of 1..actNum in precedence order, every arc
+// between two distinct activities of the project, of type 1 or 2, and closing no cycle with the
+// precedences and the arcs before it. Then copies the list into list[0..actNum] (list[0] = 0) and
+// puts exactly the record's arcs into extraFinPred and extraStartPred (through applyArcs). On
+// failure error reads "<file>: line <record.lineNo>: <fault>" and nothing is installed.
+bool loadPolicy(const PolicyRecord& record, const std::string& instances, const std::string& file, uint8_t* list,
+                std::string& error);
+
+// The makespan of one run of the record's Phase 1 policy (activity-based for LV, resource-based
+// for HV) or of its Phase 2 policy (the list with the arcs, resource-based with arcs), on the
+// durations given per activity: the engine code of the search.
+float runPhase1Policy(const PolicyRecord& record, uint8_t* list, const float* durations);
+float runPhase2Policy(uint8_t* list, const float* durations);

@@ -1,0 +1,174 @@
+// `tarvo summarize` on small hand-made files: exact averages per seed and over seeds, the t
+// interval over seeds or over instances, evaluation rows joined to their batch row, versions kept
+// apart, and the shapes of the Markdown and LaTeX tables.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "batch/batch.h"
+#include "evaluate/evaluate.h"
+#include "evaluate/summarize.h"
+#include "support/testSupport.h"
+
+namespace {
+
+// A batch results file of seed seed whose instances 1..n of group 1 have the given gaps.
+std::string batchFile(const std::string& name, const std::string& seed, const std::vector<double>& smaller,
+                      const std::string& version = "0.1.0+test")
+{
+    RunIdentity id{"J30", "U2", "HV", "5000", seed, "1-1", version};
+    std::ofstream out(name);
+    out << csvHeader() << "\n";
+    for (std::size_t k = 0; k < smaller.size(); ++k) {
+        ResultRow r;
+        r.group = 1;
+        r.instance = static_cast<int>(k) + 1;
+        r.activities = 32;
+        r.lowerBound = 40;
+        r.ph1Gap = smaller[k] + 1.0;
+        r.ph2Gap = smaller[k];
+        r.smallerGap = smaller[k];
+        r.cpuSeconds = 0.5;
+        r.host = "h";
+        out << csvLine(id, r) << "\n";
+    }
+    return name;
+}
+
+SummaryRow only(const std::vector<std::string>& files)
+{
+    std::vector<SummaryRow> rows;
+    std::string error;
+    EXPECT_TRUE(summarizeFiles(files, rows, error)) << error;
+    EXPECT_EQ(rows.size(), 1u);
+    return rows.empty() ? SummaryRow{} : rows.front();
+}
+
+TEST(summarize, oneSeedAveragesInstancesAndTakesTheIntervalOverThem)
+{
+    enterScratchDir();
+    SummaryRow r = only({batchFile("a.csv", "1", {10, 12, 14, 16})});
+    EXPECT_EQ(r.instances, 4);
+    EXPECT_EQ(r.seeds, 1);
+    EXPECT_DOUBLE_EQ(r.ph2GapMean, 13.0);
+    EXPECT_DOUBLE_EQ(r.ph1GapMean, 14.0);
+    EXPECT_DOUBLE_EQ(r.cpuMean, 0.5);
+    EXPECT_EQ(r.intervalOver, "instances");
+    // sd of 10, 12, 14, 16 is sqrt(20/3); t(0.975, 3) = 3.182446305284263.
+    const double half = 3.182446305284263 * std::sqrt(20.0 / 3.0) / 2.0;
+    EXPECT_NEAR(r.ph2GapCiLow, 13.0 - half, 1e-12);
+    EXPECT_NEAR(r.ph2GapCiHigh, 13.0 + half, 1e-12);
+    EXPECT_TRUE(std::isnan(r.evalPh2GapMean));
+}
+
+TEST(summarize, severalSeedsTakeTheIntervalOverTheSeedsAverages)
+{
+    enterScratchDir();
+    // Seed averages 11, 13 and 18 (seed 3 has one instance more: averages are per seed first).
+    SummaryRow r = only({batchFile("s1.csv", "1", {10, 12}), batchFile("s2.csv", "2", {12, 14}),
+                         batchFile("s3.csv", "3", {17, 18, 19}), batchFile("again.csv", "1", {10, 12})});
+    EXPECT_EQ(r.seeds, 3);
+    EXPECT_EQ(r.instances, 3);
+    EXPECT_DOUBLE_EQ(r.ph2GapMean, 14.0);
+    EXPECT_EQ(r.intervalOver, "seeds");
+    // sd of 11, 13, 18 is sqrt(13); t(0.975, 2) = 4.302652729749464.
+    const double half = 4.302652729749464 * std::sqrt(13.0 / 3.0);
+    EXPECT_NEAR(r.ph2GapCiLow, 14.0 - half, 1e-12);
+    EXPECT_NEAR(r.ph2GapCiHigh, 14.0 + half, 1e-12);
+}
+
+TEST(summarize, versionsAreNeverMixedAndForeignFilesAreRefused)
+{
+    enterScratchDir();
+    std::vector<SummaryRow> rows;
+    std::string error;
+    ASSERT_TRUE(summarizeFiles({batchFile("a.csv", "1", {10}), batchFile("b.csv", "2", {20}, "0.2.0+other")}, rows, error));
+    EXPECT_EQ(rows.size(), 2u);
+    std::ofstream("c.csv") << "not,a,results,file\n";
+    EXPECT_FALSE(summarizeFiles({"c.csv"}, rows, error));
+    EXPECT_NE(error.find("c.csv: line 1 is neither"), std::string::npos) << error;
+}
+
+// An evaluation row pair of instance inst: out-of-sample gaps g1, g2 and in-sample makespans.
+void evalPair(std::ofstream& out, int inst, double g1, double g2, double in1, double in2,
+              const std::string& version = "0.1.0+test")
+{
+    for (int p = 0; p < 2; ++p) {
+        EvalRow r;
+        r.dataset = "J30";
+        r.distribution = "U2";
+        r.evalDistribution = "U2";
+        r.method = "HV";
+        r.config = "5000";
+        r.runSeed = "1";
+        r.group = 1;
+        r.instance = inst;
+        r.policy = p ? "ph2" : "ph1";
+        r.runs = 100;
+        r.lowerBound = 40;
+        r.inSample = p ? in2 : in1;
+        r.mean = 50;
+        r.gap = p ? g2 : g1;
+        r.bias = r.inSample - r.mean;
+        r.pairedDiff = p ? 1 : NAN;
+        r.pairedStderr = p ? 0.1 : NAN;
+        r.version = version;
+        r.runVersion = "0.1.0+test";
+        out << evalCsvLine(r) << "\n";
+    }
+}
+
+TEST(summarize, evaluationRowsJoinTheirBatchRowAndCountTheReportedPolicy)
+{
+    enterScratchDir();
+    {
+        std::ofstream out("e.csv");
+        out << evalCsvHeader() << "\n";
+        evalPair(out, 1, 20, 18, 50.5, 50.2);   // Phase 2 reported: gap 18, bias 0.2
+        evalPair(out, 2, 30, 31, 49.0, 49.5);   // Phase 2 estimate above Phase 1's: Phase 1 counts
+    }
+    SummaryRow r = only({batchFile("a.csv", "1", {10, 12}), "e.csv"});
+    EXPECT_DOUBLE_EQ(r.evalPh1GapMean, 25.0);
+    EXPECT_DOUBLE_EQ(r.evalPh2GapMean, 24.0);
+    EXPECT_NEAR(r.biasMean, (0.2 + -1.0) / 2, 1e-12);
+    EXPECT_DOUBLE_EQ(r.ph2GapMean, 11.0);
+    EXPECT_EQ(r.evalVersion, "0.1.0+test");
+
+    // The same run evaluated by another program version is not mixed into the row.
+    {
+        std::ofstream out("f.csv");
+        out << evalCsvHeader() << "\n";
+        evalPair(out, 3, 20, 18, 50.5, 50.2, "0.2.0+other");
+    }
+    std::vector<SummaryRow> rows;
+    std::string error;
+    EXPECT_FALSE(summarizeFiles({"e.csv", "f.csv"}, rows, error));
+    EXPECT_NE(error.find("were evaluated by different program versions"), std::string::npos) << error;
+}
+
+TEST(summarize, markdownAndLatexShapes)
+{
+    enterScratchDir();
+    std::vector<SummaryRow> rows;
+    std::string error;
+    ASSERT_TRUE(summarizeFiles({batchFile("a.csv", "1", {10, 12, 14, 16})}, rows, error));
+    std::string md = formatSummary(rows, "md");
+    EXPECT_EQ(md.rfind("| set | dist | method |", 0), 0u) << md;
+    EXPECT_NE(md.find("\n|---|---|"), std::string::npos);
+    EXPECT_NE(md.find("\n| J30 | U2 | HV | 5000 | U2 | 4 | 1 | 14.000 | 13.000 | ["), std::string::npos) << md;
+    EXPECT_NE(md.find("t over the instances (one seed)"), std::string::npos);
+    std::string tex = formatSummary(rows, "latex");
+    EXPECT_EQ(tex.rfind("\\begin{tabular}{lllllrrrrrrrrr}\n\\toprule\n", 0), 0u) << tex;
+    EXPECT_NE(tex.find("\\midrule\nJ30 & U2 & HV & 5000 & U2 & 4 & 1 & 14.000 & 13.000 & ["), std::string::npos) << tex;
+    EXPECT_NE(tex.find("& -- & -- & -- \\\\\n\\bottomrule\n\\end{tabular}\n"), std::string::npos) << tex;
+    std::string csv = formatSummary(rows, "csv");
+    EXPECT_EQ(csv.rfind("dataset,distribution,method,config,eval_distribution,instances,seeds,ph1_gap_mean,ph2_gap_mean,"
+                        "ph2_gap_ci95_low,ph2_gap_ci95_high,cpu_mean,eval_ph1_gap_mean,eval_ph2_gap_mean,bias_mean,",
+                        0),
+              0u);
+}
+
+}  // namespace
