@@ -51,6 +51,9 @@ struct RunIdentity {
 // Reads the words of `tarvo run` (without the program name or the word run). Never exits and
 // never prints: the caller prints outcome.text. Reads the Slurm array variables when no shard is given.
 FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions& options);
+// Reads the words of `tarvo merge` (without the word merge): the reports folder and the files.
+FlagsOutcome parseMergeFlags(const std::vector<std::string>& words, std::string& reports,
+                             std::vector<std::string>& files);
 // The flags that make another process of this program do what options say (for --jobs workers).
 std::vector<std::string> batchFlags(const BatchOptions& options);
 // `tarvo run` and `tarvo --dataset ...`: argv[0] is the word run or the program; returns the exit code.
@@ -66,6 +69,8 @@ int runJobs(const BatchOptions& options);
 std::string programVersion();
 std::string hostName();
 std::string csvHeader();
+// A whole decimal number (digits only, no sign or space) in [low, high].
+bool parseWhole(const std::string& text, long long low, long long high, long long& value);
 std::string csvLine(const RunIdentity& id, const ResultRow& row);
 // Reads the complete rows of a results file; false (error names file and line) when the file is
 // not one of ours. A last line without its line feed is a write cut short and is left out.

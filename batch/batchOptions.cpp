@@ -1,5 +1,6 @@
-// Flags of `tarvo run`: read by CLI11, then checked value by value. Every refusal names what is
-// wrong and the token at fault, and ends with exit code 2; nothing here exits or prints.
+// Flags of `tarvo run` and `tarvo merge`: read by CLI11 (in this one file, since it is a heavy
+// header), then checked value by value. Every refusal names what is wrong and the token at fault,
+// and ends with exit code 2; nothing here exits or prints.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cerrno>
@@ -43,14 +44,6 @@ static const char* usageText =
 static FlagsOutcome refuse(const std::string& what, const std::string& value)
 {
     return {false, exitUsage, "tarvo: " + what + ": \"" + value + "\" (see --help)\n"};
-}
-
-// Whole decimal number in [low, high].
-static bool parseWhole(const std::string& text, long long low, long long high, long long& value)
-{
-    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    value = std::strtoll(text.c_str(), nullptr, 10);
-    return value >= low && value <= high;
 }
 
 // "A-B" (or "A" alone when single is allowed) with low <= A <= B <= high.
@@ -115,6 +108,14 @@ static FlagsOutcome shardFromSlurm(BatchOptions& o)
     return {true, exitClean, ""};
 }
 
+// CLI11's own refusal (unknown flag, missing value), kept short, with the command's name.
+static FlagsOutcome refusedByParser(const char* command, const CLI::ParseError& e)
+{
+    std::string why = e.what();
+    if (why.size() > 200) why = why.substr(0, 200) + "...";
+    return {false, exitUsage, std::string(command) + ": " + why + " (see --help)\n"};
+}
+
 FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions& o)
 {
     CLI::App app("tarvo run", "tarvo");
@@ -142,9 +143,7 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
     } catch (const CLI::CallForHelp&) {
         return {false, exitClean, usageText};
     } catch (const CLI::ParseError& e) {
-        std::string why = e.what();
-        if (why.size() > 200) why = why.substr(0, 200) + "...";
-        return {false, exitUsage, "tarvo: " + why + " (see --help)\n"};
+        return refusedByParser("tarvo", e);
     }
     if (version) {
         char text[200];
@@ -228,6 +227,29 @@ std::vector<std::string> batchFlags(const BatchOptions& o)
     if (o.resume) flags.push_back("--resume");
     if (o.quiet) flags.push_back("--quiet");
     return flags;
+}
+
+FlagsOutcome parseMergeFlags(const std::vector<std::string>& words, std::string& reports,
+                             std::vector<std::string>& files)
+{
+    CLI::App app("tarvo merge", "tarvo merge");
+    app.set_help_flag("-h,--help");
+    reports = "Reports";
+    app.add_option("--reports", reports)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.add_option("files", files);
+    try {
+        std::vector<std::string> reversed(words.rbegin(), words.rend());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return {false, exitClean,
+                "Usage: tarvo merge [--reports DIR] FILE.csv...\n"
+                "Combines the results files (.csv, with their .jsonl beside them) of the shards of one run and\n"
+                "one seed into the files one process would have written, in the reports folder (default Reports).\n"};
+    } catch (const CLI::ParseError& e) {
+        return refusedByParser("tarvo merge", e);
+    }
+    if (files.empty()) return {false, exitUsage, "tarvo merge: name the results files (.csv) to merge\n"};
+    return {true, exitClean, ""};
 }
 
 int runBatchCommand(int argc, char** argv)

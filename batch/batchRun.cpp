@@ -263,9 +263,6 @@ int runBatch(const BatchOptions& o)
     action.sa_handler = onStopSignal;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
-    // Beyond a file-size limit the write itself fails (EFBIG) and is reported like a full disk,
-    // instead of the signal killing the run with its files half written.
-    signal(SIGXFSZ, SIG_IGN);
     setKeyWaits(false);
     instanceFolder = o.instances;
     if (!makeDirectory(o.reports.c_str())) {

@@ -1,6 +1,5 @@
 // `tarvo merge` and the merge after --jobs: the rows of several shard files of one run combined
 // into the files one process would have written (CPU column apart), with gaps and duplicates checked.
-#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -101,26 +100,12 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
 
 int runMerge(int argc, char** argv)
 {
-    CLI::App app("tarvo merge", "tarvo merge");
-    app.set_help_flag("-h,--help");
-    std::string reports = "Reports";
+    std::string reports;
     std::vector<std::string> files;
-    app.add_option("--reports", reports)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_option("files", files);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::printf("Usage: tarvo merge [--reports DIR] FILE.csv...\n"
-                    "Combines the results files (.csv, with their .jsonl beside them) of the shards of one run\n"
-                    "into the files one process would have written, in the reports folder (default Reports).\n");
-        return exitClean;
-    } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "tarvo merge: %.200s (see --help)\n", e.what());
-        return exitUsage;
-    }
-    if (files.empty()) {
-        std::fprintf(stderr, "tarvo merge: name the results files (.csv) to merge\n");
-        return exitUsage;
+    FlagsOutcome outcome = parseMergeFlags(std::vector<std::string>(argv + 1, argv + argc), reports, files);
+    if (!outcome.run) {
+        std::fputs(outcome.text.c_str(), outcome.code == exitClean ? stdout : stderr);
+        return outcome.code;
     }
     return mergeResults(files, reports);
 }

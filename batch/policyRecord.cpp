@@ -144,6 +144,10 @@ bool parsePolicyLine(const std::string& line, PolicyRecord& r, std::string& faul
     } catch (const Json::parse_error& e) {
         fault = "not valid JSON (at byte " + std::to_string(e.byte) + ")";
         return false;
+    } catch (const Json::exception&) {
+        // The parser's other refusal: a number beyond double range, such as 1e999.
+        fault = "not valid JSON (a number out of range)";
+        return false;
     }
     if (!j.is_object()) {
         fault = "not a JSON object";

@@ -77,8 +77,7 @@ static std::vector<std::string> splitCsv(const std::string& line)
     }
 }
 
-// Whole decimal number (digits only) in [low, high].
-static bool wholeNumber(const std::string& text, long long low, long long high, long long& value)
+bool parseWhole(const std::string& text, long long low, long long high, long long& value)
 {
     if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) return false;
     value = std::strtoll(text.c_str(), nullptr, 10);
@@ -107,9 +106,9 @@ static bool knownIdentity(const RunIdentity& id)
     long long a, b;
     std::size_t dash = id.groups.find('-');
     return oneOf(id.dataset, {"J30", "J60", "J90", "J120"}) && oneOf(id.distribution, {"U1", "B1", "U2", "B2", "EXP"}) &&
-           oneOf(id.method, {"HV", "LV"}) && wholeNumber(id.config, 1, 1000000000, a) &&
-           (id.runSeed == "single" || wholeNumber(id.runSeed, 0, 4294967295LL, a)) && dash != std::string::npos &&
-           wholeNumber(id.groups.substr(0, dash), 1, 60, a) && wholeNumber(id.groups.substr(dash + 1), a, 60, b) &&
+           oneOf(id.method, {"HV", "LV"}) && parseWhole(id.config, 1, 1000000000, a) &&
+           (id.runSeed == "single" || parseWhole(id.runSeed, 0, 4294967295LL, a)) && dash != std::string::npos &&
+           parseWhole(id.groups.substr(0, dash), 1, 60, a) && parseWhole(id.groups.substr(dash + 1), a, 60, b) &&
            id.version.find('/') == std::string::npos;
 }
 
@@ -137,9 +136,9 @@ bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id,
         RunIdentity rowId{f[0], f[1], f[2], f[3], f[4], f[5], f[18]};
         long long group, instance, inst, activities, seed;
         double v[csvColumnNum] = {};
-        bool ok = knownIdentity(rowId) && wholeNumber(f[6], 1, 60, group) && wholeNumber(f[7], 1, 10, instance) &&
-                  wholeNumber(f[8], 1, 600, inst) && inst == (group - 1) * 10 + instance &&
-                  wholeNumber(f[9], 3, 122, activities) && wholeNumber(f[17], 0, 4294967295LL, seed);
+        bool ok = knownIdentity(rowId) && parseWhole(f[6], 1, 60, group) && parseWhole(f[7], 1, 10, instance) &&
+                  parseWhole(f[8], 1, 600, inst) && inst == (group - 1) * 10 + instance &&
+                  parseWhole(f[9], 3, 122, activities) && parseWhole(f[17], 0, 4294967295LL, seed);
         for (int c = 10; ok && c <= 16; ++c) ok = finiteNumber(f[c], v[c]);
         if (!ok) {
             error = where + " is not a results row";

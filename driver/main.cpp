@@ -1,5 +1,6 @@
 // Program entry of tarvo. Without arguments: the interactive program (the reports folder, the three
 // questions, one pass per chosen distribution, then a key press). With arguments: one command.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -36,6 +37,9 @@ static int runInteractive()
 int main(int argc, char** argv)
 {
     if (argc == 1) return runInteractive();
+    // Beyond a file-size limit a command's write then fails with EFBIG and is reported with its
+    // file, like a full disk, instead of the signal killing the process amid its files.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Flags without a command word are a batch run, as before there were commands; the batch
     // parser skips argv[0] (here the program) as it skips the word run.
     if (argv[1][0] == '-') return runBatchCommand(argc, argv);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Batch mode: flags and their refusals, the single stream against the menu run, per-instance
-# streams, shards merged (with GNU parallel when present) and --jobs against one process,
-# a run stopped by SIGTERM and resumed, merge refusing foreign or incomplete files, Slurm defaults.
+# Batch mode: commands, flags and their refusals, the single stream against the menu run,
+# per-instance streams, shards merged (with GNU parallel when present) and --jobs against one
+# process, replications over seeds, a run stopped by SIGTERM and resumed, merge refusing foreign
+# or incomplete files, Slurm defaults.
 source "$(dirname "$0")/lib.bash"
 link_instances j301_{1..10} j302_{1..10}
 run() { "$program" --dataset J30 --groups 1-2 --quiet "$@"; }
@@ -14,11 +15,14 @@ rows() { cut -d, -f1-5,7-16,18 "$1"; }
 
 # Flags.
 "$program" --help | grep -q -- '--single-stream' || fail "--help lists the flags"
+"$program" run --help | grep -q -- '--seeds' || fail "run --help lists the flags"
 "$program" --version | grep -q "report label $label" || fail "--version names the configuration"
 for bad in "--dataset J31" "--dataset J30 --dist U3" "--dataset J30 --groups 0-2" "--dataset J30 --groups 40-49" \
            "--dataset J30 --method XV" "--dataset J30 --shard 3/2" "--dataset J30 --seed x" "--dist U1" \
            "--dataset J30 --jobs 0" "--dataset J30 --frobnicate" "--dataset J30 --single-stream --shard 1/2" \
-           "--dataset J30 --single-stream --resume" "--dataset"; do
+           "--dataset J30 --single-stream --resume" "--dataset" "run --dataset J31" "--dataset J30 --quiet=yes" \
+           "--dataset J30 --seed 1 --seeds 1-2" "--dataset J30 --seeds 3-2" "--dataset J30 --seeds 4" \
+           "--dataset J30 --single-stream --seeds 1-2" "frobnicate --dataset J30" "merge --frobnicate" "merge"; do
   msg=$("$program" $bad 2>&1 >/dev/null); rc=$?
   expect_eq "$rc" 2 "exit code of: $bad"
   [ -n "$msg" ] || fail "a message for: $bad"
@@ -52,6 +56,22 @@ expect_eq "$(lines shards/J30-B2-#${label}sch-HV.txt)" "$(lines whole/J30-B2-#${
 expect_eq "$(rows shards/J30-B2-#${label}sch-HV.csv)" "$(rows whole/J30-B2-#${label}sch-HV.csv)" "merged rows equal one process"
 run --dist B2 --reports jobs --jobs 2 2>/dev/null || fail "--jobs 2 ends cleanly"
 expect_eq "$(lines jobs/J30-B2-#${label}sch-HV.txt)" "$(lines whole/J30-B2-#${label}sch-HV.txt)" "--jobs 2 equals --jobs 1"
+
+# Replications: --seeds 1-3 gives one set of files per seed (-seedN but for seed 1), each equal to
+# a run of that seed alone, also through --jobs.
+run --dist U1 --groups 1 --seeds 1-3 --reports reps || fail "a run over three seeds"
+base="J30-U1-#${label}sch-LV"
+for f in "$base" "$base-seed2" "$base-seed3"; do
+  [ -e "reps/$f.csv" ] && [ -e "reps/$f.jsonl" ] && [ -e "reps/$f.txt" ] || fail "files of one seed: reps/$f"
+done
+"$program" run --dataset J30 --groups 1 --quiet --dist U1 --seed 2 --reports seed2
+expect_eq "$(rows reps/$base-seed2.csv)" "$(rows seed2/$base-seed2.csv)" "seed 2 of --seeds equals --seed 2"
+cmp -s reps/$base-seed2.jsonl seed2/$base-seed2.jsonl || fail "seed 2 policies equal --seed 2"
+[ "$(rows reps/$base.csv)" != "$(rows reps/$base-seed3.csv)" ] || fail "seeds give different replications"
+run --dist U1 --groups 1 --seeds 2-3 --jobs 2 --reports repjobs 2>/dev/null || fail "--seeds with --jobs"
+for f in "$base-seed2" "$base-seed3"; do
+  expect_eq "$(rows repjobs/$f.csv)" "$(rows reps/$f.csv)" "--jobs 2 per seed: $f"
+done
 
 # Merge refuses files of another run and names missing instances.
 "$program" --dataset J30 --groups 1-2 --quiet --dist B2 --reports other --seed 7 --shard 1/3

@@ -1,0 +1,171 @@
+// The batch commands' readers and names: policy records (the format resume, merge and
+// evaluation share), results rows, the flags of `tarvo run` and the file names per seed and shard.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "batch/batch.h"
+#include "batch/policyRecord.h"
+
+// A J30 policy line as the batch run writes it: list 1..32 in order, two arcs.
+static std::string goodLine(const std::string& replace = "", const std::string& with = "")
+{
+    std::string list;
+    for (int a = 1; a <= 32; ++a) list += (a > 1 ? "," : "") + std::to_string(a);
+    std::string line = "{\"dataset\":\"J30\",\"distribution\":\"U2\",\"method\":\"HV\",\"config\":5000,\"group\":17,"
+                       "\"instance\":3,\"inst\":163,\"stream_seed\":4294967295,\"list\":[" + list +
+                       "],\"arcs\":[[2,5,1],[7,3,2]]}";
+    if (!replace.empty()) line.replace(line.find(replace), replace.size(), with);
+    return line;
+}
+
+static std::string faultOf(const std::string& line)
+{
+    PolicyRecord r;
+    std::string fault;
+    EXPECT_FALSE(parsePolicyLine(line, r, fault)) << line;
+    return fault;
+}
+
+TEST(policyRecord, readsALineAndWritesItBackByteForByte)
+{
+    PolicyRecord r;
+    std::string fault;
+    ASSERT_TRUE(parsePolicyLine(goodLine(), r, fault)) << fault;
+    EXPECT_EQ(r.dataset, "J30");
+    EXPECT_EQ(r.method, "HV");
+    EXPECT_EQ(r.inst, 163);
+    EXPECT_EQ(r.streamSeed, 4294967295u);
+    ASSERT_EQ(r.list.size(), 33u);
+    EXPECT_EQ(r.list[0], 0);
+    EXPECT_EQ(r.list[32], 32);
+    ASSERT_EQ(r.arcs.size(), 2u);
+    EXPECT_EQ(r.arcs[1].from, 7);
+    EXPECT_EQ(r.arcs[1].type, 2);
+    EXPECT_EQ(policyLine(r), goodLine());
+}
+
+TEST(policyRecord, refusesEachFaultWithItsReason)
+{
+    EXPECT_EQ(faultOf("{\"dataset\":"), "not valid JSON (at byte 12)");
+    EXPECT_EQ(faultOf("[1,2]"), "not a JSON object");
+    EXPECT_EQ(faultOf(goodLine("\"config\":5000", "\"config\":1e999")), "not valid JSON (a number out of range)");
+    EXPECT_EQ(faultOf(goodLine("\"dataset\":\"J30\",", "")), "\"dataset\" is missing");
+    EXPECT_EQ(faultOf(goodLine("\"U2\"", "\"U3\"")), "\"distribution\" is \"U3\", not a known name");
+    EXPECT_EQ(faultOf(goodLine("\"group\":17", "\"group\":17.0")), "\"group\" is 17.0, not a whole number 1..60");
+    EXPECT_EQ(faultOf(goodLine("\"group\":17", "\"group\":0")), "\"group\" is 0, not a whole number 1..60");
+    EXPECT_EQ(faultOf(goodLine("\"stream_seed\":4294967295", "\"stream_seed\":4294967296")),
+              "\"stream_seed\" is 4294967296, not a whole number 0..4294967295");
+    EXPECT_EQ(faultOf(goodLine("\"inst\":163", "\"inst\":162")), "\"inst\" is 162, but group 17 instance 3 is 163");
+    EXPECT_EQ(faultOf(goodLine("\"group\":17", "\"group\":49").replace(goodLine().find("\"inst\":163"), 10,
+                                                                       "\"inst\":483")),
+              "\"group\" is 49, beyond the last group of J30");
+    EXPECT_EQ(faultOf(goodLine(",32]", "]")), "\"list\" holds 31 activities, not 32");
+    EXPECT_EQ(faultOf(goodLine("[1,2,", "[1,1,")), "\"list\" holds activity 1 twice");
+    EXPECT_EQ(faultOf(goodLine("[1,2,", "[1,-2,")), "\"list\" place 2 is not an activity 1..32");
+    EXPECT_EQ(faultOf(goodLine("[1,2,", "[2,1,")), "\"list\" must start with activity 1 and end with activity 32");
+    EXPECT_EQ(faultOf(goodLine("[7,3,2]", "[7,33,2]")), "\"arcs\" entry 2 does not join two activities 1..32");
+    EXPECT_EQ(faultOf(goodLine("[7,3,2]", "[7,7,2]")), "\"arcs\" entry 2 does not join two activities 1..32");
+    EXPECT_EQ(faultOf(goodLine("[7,3,2]", "[7,3,0]")), "\"arcs\" entry 2 has type 0, not 1 or 2");
+    EXPECT_EQ(faultOf(goodLine("[7,3,2]", "[7,3]")), "\"arcs\" entry 2 is not [from, to, type]");
+}
+
+TEST(policyRecord, fileReaderSkipsACutLastLineAndNamesTheLineAtFault)
+{
+    std::vector<PolicyRecord> records;
+    std::string error;
+    std::string two = goodLine() + "\n" + goodLine("\"instance\":3,\"inst\":163", "\"instance\":4,\"inst\":164") + "\n";
+    ASSERT_TRUE(parsePolicyText(two + goodLine().substr(0, 50), "p.jsonl", records, error)) << error;
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].inst, 164);
+    EXPECT_EQ(records[1].lineNo, 2);
+    EXPECT_FALSE(parsePolicyText(two + "{}\n" + goodLine() + "\n", "p.jsonl", records, error));
+    EXPECT_EQ(error, "p.jsonl: line 3: \"dataset\" is missing");
+    EXPECT_FALSE(readPolicyFile("/nonexistent/p.jsonl", records, error));
+    EXPECT_EQ(error, "/nonexistent/p.jsonl: No such file or directory");
+}
+
+TEST(resultsFile, rowsReadBackAsWrittenAndForeignLinesAreNamed)
+{
+    RunIdentity id{"J30", "B2", "HV", "5000", "7", "1-2", "0.1.0+abc"};
+    ResultRow row;
+    row.group = 2;
+    row.instance = 10;
+    row.activities = 32;
+    row.lowerBound = 38;
+    row.ph1Makespan = 46.7776794;
+    row.ph1Gap = 23.099156429893021;
+    row.streamSeed = 4000000000u;
+    row.host = "node1";
+    std::string text = csvHeader() + "\n" + csvLine(id, row) + "\n";
+    RunIdentity back;
+    std::vector<ResultRow> rows;
+    std::string error;
+    ASSERT_TRUE(parseCsv(text + "J30,B2,HV,5000,7,1-2,2,1", "r.csv", back, rows, error)) << error;
+    ASSERT_EQ(rows.size(), 1u);  // the cut last line is left out
+    EXPECT_EQ(back.runSeed, "7");
+    EXPECT_EQ(rows[0].ph1Gap, row.ph1Gap);
+    EXPECT_EQ(rows[0].ph1Makespan, row.ph1Makespan);
+    EXPECT_EQ(rows[0].streamSeed, row.streamSeed);
+    rows.clear();
+    std::string other = csvLine(RunIdentity{"J30", "B2", "HV", "5000", "8", "1-2", "0.1.0+abc"}, row);
+    EXPECT_FALSE(parseCsv(text + other + "\n", "r.csv", back, rows, error));
+    EXPECT_EQ(error, "r.csv: line 3 belongs to another run");
+    rows.clear();
+    // A data set name is part of the file names merge writes: only the program's names pass.
+    EXPECT_FALSE(parseCsv(csvHeader() + "\n../x" + csvLine(id, row).substr(3) + "\n", "r.csv", back, rows, error));
+    EXPECT_EQ(error, "r.csv: line 2 is not a results row");
+    EXPECT_FALSE(parseCsv("a,b\n", "r.csv", back, rows, error));
+    EXPECT_EQ(error, "r.csv: line 1 is not the header of a tarvo results file");
+}
+
+TEST(batchFlags, refusalsNameTheTokenAndHelpOrVersionStopCleanly)
+{
+    auto outcome = [](std::vector<std::string> words) {
+        BatchOptions o;
+        return parseBatchFlags(words, o);
+    };
+    FlagsOutcome help = outcome({"--help"});
+    EXPECT_FALSE(help.run);
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.text.find("--seeds A-B"), std::string::npos);
+    EXPECT_EQ(outcome({"--version"}).code, 0);
+    FlagsOutcome bad = outcome({"--dataset", "J30", "--groups", "40-49"});
+    EXPECT_EQ(bad.code, exitUsage);
+    EXPECT_EQ(bad.text, "tarvo: --groups goes beyond the data set's last group: \"40-49\" (see --help)\n");
+    EXPECT_EQ(outcome({"--dataset", "J30", "--seed", "1", "--seeds", "1-2"}).text,
+              "tarvo: give --seed or --seeds, not both: \"--seeds\" (see --help)\n");
+    EXPECT_NE(outcome({"--dataset", "J30", "--frob"}).text.find("--frob"), std::string::npos);
+    EXPECT_NE(outcome({"--dataset"}).text.find("--dataset"), std::string::npos);
+}
+
+TEST(batchFlags, workersGetFlagsThatReadBackToTheSameRun)
+{
+    BatchOptions o;
+    ASSERT_TRUE(parseBatchFlags({"--dataset=j120", "--dist", "Exp,U1", "--method", "lv", "--groups", "3-5", "--seeds",
+                                 "4-9", "--jobs", "3", "--resume", "--instances", "a b"},
+                                o)
+                    .run);
+    EXPECT_EQ(o.dataset, 4);
+    EXPECT_TRUE(o.dist[1] && o.dist[5] && !o.dist[2]);
+    EXPECT_EQ(o.firstSeed, 4u);
+    EXPECT_EQ(o.lastSeed, 9u);
+    BatchOptions again;
+    ASSERT_TRUE(parseBatchFlags(batchFlags(o), again).run);
+    EXPECT_EQ(batchFlags(again), batchFlags(o));
+    EXPECT_EQ(again.instances, "a b");
+    EXPECT_EQ(again.jobs, 3);
+}
+
+TEST(batchFiles, namesCarryTheSeedButForSeedOneAndTheShard)
+{
+    RunIdentity id{"J60", "U1", "LV", "5000", "1", "1-3", "v"};
+    EXPECT_EQ(resultsBase("R", id, 0, 0), "R/J60-U1-#5000sch-LV");
+    id.runSeed = "single";
+    EXPECT_EQ(resultsBase("R", id, 0, 0), "R/J60-U1-#5000sch-LV");
+    id.runSeed = "12";
+    EXPECT_EQ(resultsBase("R", id, 2, 3), "R/J60-U1-#5000sch-LV-seed12-shard2of3");
+    EXPECT_EQ(policyPathFor("R/x.csv"), "R/x.jsonl");
+    EXPECT_EQ(policyPathFor("R/x.csv.part"), "R/x.jsonl.part");
+}
