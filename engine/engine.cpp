@@ -10,7 +10,12 @@
 //    adds the same bit), and removing one is clearing a bit;
 //  - the free capacity and the requirements are packed one resource per 16-bit lane of a word, so a
 //    single subtraction compares all resources. resCap itself is never written: it holds the
-//    capacities throughout, which is what a run must leave behind.
+//    capacities throughout, which is what a run must leave behind;
+//  - the resource-based rules never test members of eligSet one by one against the free capacity:
+//    per lane and free amount, fitSet holds the places that fit, so the members that fit are
+//    eligSet AND one set per lane. The sets depend only on the requirements by place and on the
+//    capacities, and are rebuilt when these differ from the previous run's (callers run one list
+//    many times in a row).
 // Invariant at each start phase: every activity whose finish time equals the current time has
 // completed, and eligSet holds exactly the activities whose predSet has finished and that have not
 // started.
@@ -48,6 +53,49 @@ constexpr uint64_t laneTops = 0x8000800080008000ull;
 static inline bool fits(uint64_t need, uint64_t freeCap)
 {
     return (((freeCap | laneTops) - need) & laneTops) == laneTops;
+}
+
+// Amount of lane l (0..3) of a packed word.
+static inline unsigned laneAmount(uint64_t packed, int l)
+{
+    return static_cast<unsigned>(packed >> (16 * l)) & 0xFFFFu;
+}
+
+// ---- Fit sets ----
+
+// Rebuilds fitSet for the requirements need[1..n] and the capacities caps, and keeps both as its
+// key. Per lane, every place goes into the set of its own requirement, and the sets are then united
+// upwards, so that set v holds the places needing at most v. A place needing more than the capacity
+// is in no set: it never fits.
+static void buildFitSets(const uint64_t* need, int n, uint64_t caps)
+{
+    for (int l = 0; l < maxRes; ++l) {
+        unsigned cap = laneAmount(caps, l);
+        for (unsigned v = 0; v <= cap; ++v) fitSet[l][v][0] = fitSet[l][v][1] = 0;
+        for (int p = 1; p <= n; ++p) {
+            unsigned v = laneAmount(need[p], l);
+            if (v <= cap) fitSet[l][v][p >> 6] |= uint64_t{1} << (p & 63);
+        }
+        for (unsigned v = 1; v <= cap; ++v) {
+            fitSet[l][v][0] |= fitSet[l][v - 1][0];
+            fitSet[l][v][1] |= fitSet[l][v - 1][1];
+        }
+    }
+    for (int p = 1; p <= n; ++p) fitNeed[p] = need[p];
+    fitNum = n;
+    fitCaps = caps;
+}
+
+// Narrows the place sets low (places 0..63) and high (64..) to the places whose requirements lie
+// within freeCap in every lane. The free amount of a lane never exceeds its capacity, so it indexes
+// the lane's sets directly.
+static inline void keepFitting(uint64_t freeCap, uint64_t& low, uint64_t& high)
+{
+    for (int l = 0; l < maxRes; ++l) {
+        unsigned v = laneAmount(freeCap, l);
+        low &= fitSet[l][v][0];
+        high &= fitSet[l][v][1];
+    }
 }
 
 // ---- The rare paths, kept out of the loop ----
@@ -130,10 +178,16 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
     uint64_t freeCap = packAmounts(&resCap[1], keepBytes);
     uint64_t need[actDim];
     uint8_t listPos[actDim];
+    uint64_t changed = static_cast<uint64_t>(fitNum ^ n) | (freeCap ^ fitCaps);
     for (int p = 1; p <= n; ++p) {
         need[p] = packAmounts(&resReq[list[p]][1], keepBytes);
-        if constexpr (rule != activityBased) listPos[list[p]] = static_cast<uint8_t>(p);
+        if constexpr (rule != activityBased) {
+            listPos[list[p]] = static_cast<uint8_t>(p);
+            changed |= need[p] ^ fitNeed[p];
+        }
     }
+    if constexpr (rule != activityBased)
+        if (changed != 0) buildFitSets(need, n, freeCap);
     // eligSet in two words held in registers: place p is bit p % 64 of eligLow (p < 64) or eligHigh.
     uint64_t eligLow = 0, eligHigh = 0;
     auto addPlace = [&](int q, uint64_t yes) {
@@ -195,12 +249,15 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
             // Passes in list order until one starts nothing. Starting only lowers the free capacity
             // and leaves finishedSet alone, so a further pass can only start a member that the
             // previous one skipped for a start-to-start arc; without such a skip it is not made.
-            // A member's tests have no side effects, so the cheap resource test goes first.
+            // A member's tests have no side effects, so the resource test is made for all members
+            // at once: a pass visits only the members that fit, and after each start narrows the
+            // members still ahead of it to those that fit what is left.
             bool again;
             do {
                 bool startedAny = false, waitsOnStart = false;
                 // Both words in one loop (one unpredictable loop exit per pass, not two).
                 uint64_t low = eligLow, high = eligHigh;
+                keepFitting(freeCap, low, high);
                 while ((low | high) != 0) {
                     bool inHigh = low == 0;
                     uint64_t members = inHigh ? high : low;
@@ -209,7 +266,6 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                     low = inHigh ? low : members;
                     high = inHigh ? members : high;
                     int p = bit + (inHigh ? 64 : 0);
-                    if (!fits(need[p], freeCap)) continue;
                     if constexpr (rule == withArcs) {
                         if (!setSubset(extraFinPred[list[p]], finishedSet)) continue;
                         if (!setSubset(extraStartPred[list[p]], startedSet)) {
@@ -220,6 +276,7 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                     start(p);
                     eligLow &= inHigh ? ~uint64_t{0} : ~(uint64_t{1} << bit);
                     eligHigh &= inHigh ? ~(uint64_t{1} << bit) : ~uint64_t{0};
+                    keepFitting(freeCap, low, high);
                     startedAny = true;
                 }
                 again = rule == withArcs && startedAny && waitsOnStart;

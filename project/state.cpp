@@ -53,6 +53,10 @@ float startTime[actDim];
 float finishTime[actDim];
 ActSet extraFinPred[actDim];
 ActSet extraStartPred[actDim];
+uint64_t fitNeed[actDim];
+int32_t fitNum;
+uint64_t fitCaps;
+uint64_t fitSet[maxRes][256][2];
 
 int32_t ph1Iter;
 int32_t popSize;

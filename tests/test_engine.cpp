@@ -528,3 +528,199 @@ TEST(engine, longListWithTwoResourcesStartsEveryActivityThatFits)
                 }
     }
 }
+
+// ---- The resource-based start rules against a plain scan ----
+
+namespace {
+
+// A random project of n activities (dummies 1 and n) with k resources: each real activity follows
+// one to three earlier activities, or the start, and precedes the end. Capacities are small, so
+// that many activities wait, and requirements reach the capacity, so that every level matters.
+TestProject randomProject(std::mt19937& gen, int n, int k)
+{
+    TestProject p;
+    p.dur.assign(n + 1, 0);
+    p.cap.assign(k + 1, 0);
+    p.req.assign(n + 1, std::vector<int>(k + 1, 0));
+    for (int r = 1; r <= k; ++r) p.cap[r] = 1 + static_cast<int>(gen() % 12);
+    for (int a = 2; a < n; ++a) {
+        p.dur[a] = static_cast<int>(gen() % 6);
+        for (int r = 1; r <= k; ++r) p.req[a][r] = static_cast<int>(gen() % (p.cap[r] + 1));
+        int preds = a == 2 ? 0 : static_cast<int>(gen() % 4);
+        for (int i = 0; i < preds; ++i) p.arcs.push_back({2 + static_cast<int>(gen() % (a - 2)), a});
+        if (preds == 0) p.arcs.push_back({1, a});
+        p.arcs.push_back({a, n});
+    }
+    return p;
+}
+
+// Extra arcs between places of the list, always forward, so they cannot close a cycle.
+void randomForwardArcs(std::mt19937& gen, const std::vector<uint8_t>& list, int count)
+{
+    clearArcs();
+    int n = actNum;
+    for (int i = 0; i < count; ++i) {
+        int from = 2 + static_cast<int>(gen() % (n - 3));
+        int to = from + 1 + static_cast<int>(gen() % (n - 1 - from));
+        ActSet& set = gen() % 2 ? extraStartPred[list[to]] : extraFinPred[list[to]];
+        setAdd(set, list[from]);
+    }
+}
+
+// The resource-based policy exactly as stated, without any of the engine's shortcuts: at every
+// decision point the list is scanned place by place until a scan starts nothing, and each scanned
+// activity is tested for release, resources and (with arcs) its extra predecessors. Durations come
+// from given, or are drawn with rndGen(a, poolSize) at the start. Returns the makespan; the
+// schedule is left in start and finish.
+float plainScanRun(const uint8_t* list, bool arcs, const float* given, int poolSize,
+                   std::vector<float>& start, std::vector<float>& finish)
+{
+    int n = actNum;
+    start.assign(n + 1, -1.0f);
+    finish.assign(n + 1, 0.0f);
+    std::vector<int> freeCap(resNum + 1), running;
+    for (int r = 1; r <= resNum; ++r) freeCap[r] = resCap[r];
+    ActSet finished, started;
+    setClear(finished);
+    setClear(started);
+    std::vector<bool> eligible(n + 1, false);
+    eligible[1] = true;
+    int finishedCount = 0;
+    float now = 0.0f;
+    for (;;) {
+        while (!running.empty() && finish[running.front()] == now) {
+            int h = running.front();
+            running.erase(running.begin());
+            ++finishedCount;
+            setAdd(finished, h);
+            for (int r = 1; r <= resNum; ++r) freeCap[r] += resReq[h][r];
+            for (int i = 1; i <= succNum[h]; ++i) {
+                int s = succList[h][i];
+                if (start[s] == -1.0f && setSubset(predSet[s], finished)) eligible[s] = true;
+            }
+        }
+        bool startedAny = true;
+        while (startedAny) {
+            startedAny = false;
+            for (int p = 1; p <= n; ++p) {
+                int a = list[p];
+                if (!eligible[a]) continue;
+                bool fits = true;
+                for (int r = 1; r <= resNum; ++r) fits = fits && resReq[a][r] <= freeCap[r];
+                if (!fits) continue;
+                if (arcs && (!setSubset(extraFinPred[a], finished) || !setSubset(extraStartPred[a], started)))
+                    continue;
+                for (int r = 1; r <= resNum; ++r) freeCap[r] -= resReq[a][r];
+                float t = given ? given[a] : rndGen(a, poolSize);
+                start[a] = now;
+                finish[a] = now + t;
+                setAdd(started, a);
+                eligible[a] = false;
+                auto later = std::upper_bound(running.begin(), running.end(), finish[a],
+                                              [&](float f, int b) { return f < finish[b]; });
+                running.insert(later, a);
+                startedAny = true;
+            }
+        }
+        if (running.empty()) return stuckMakespan;
+        now = finish[running.front()];
+        if (finishedCount >= n - 1) return finish[n];
+    }
+}
+
+// Everything a draw reads and writes (tables, cursors, random stream), to run both rules from the
+// same draws and to compare what they leave behind.
+struct Draws {
+    std::vector<float> tables;
+    std::vector<int32_t> cursors;
+    uint32_t randState;
+    bool operator==(const Draws& o) const
+    {
+        return tables == o.tables && cursors == o.cursors && randState == o.randState;
+    }
+};
+
+Draws saveDraws()
+{
+    Draws d{{&samplePool10[0][0], &samplePool10[0][0] + actDim * 11}, {}, getRandState()};
+    d.tables.insert(d.tables.end(), &samplePoolMid[0][0], &samplePoolMid[0][0] + actDim * (midLevels + 1));
+    d.cursors.insert(d.cursors.end(), poolCursor10, poolCursor10 + actDim);
+    d.cursors.insert(d.cursors.end(), poolCursorMid, poolCursorMid + actDim);
+    return d;
+}
+
+void restoreDraws(const Draws& d)
+{
+    std::copy_n(d.tables.begin(), actDim * 11, &samplePool10[0][0]);
+    std::copy_n(d.tables.begin() + actDim * 11, actDim * (midLevels + 1), &samplePoolMid[0][0]);
+    std::copy_n(d.cursors.begin(), actDim, poolCursor10);
+    std::copy_n(d.cursors.begin() + actDim, actDim, poolCursorMid);
+    setRandState(d.randState);
+}
+
+// One engine call against the plain scan from the same state: same makespan, schedule, end time
+// and draws (tables, cursors and random stream alike).
+void expectSameAsPlainScan(int engine, const uint8_t* list, const float* given, int poolSize,
+                           const std::string& what)
+{
+    Draws before = saveDraws();
+    std::vector<uint8_t> capacities(resCap, resCap + resDim);
+    std::vector<uint8_t> copy(list, list + actNum + 1);
+    float got = given == nullptr ? (engine == 1 ? executeResourceBased(copy.data(), poolSize)
+                                                : executeWithArcs(copy.data(), true, poolSize))
+                                 : (engine == 1 ? executeResourceBasedGiven(copy.data(), given)
+                                                : executeWithArcsGiven(copy.data(), given));
+    Draws afterEngine = saveDraws();
+    ASSERT_EQ(std::vector<uint8_t>(resCap, resCap + resDim), capacities) << what;
+    std::vector<float> engineStart(startTime, startTime + actNum + 1);
+    std::vector<float> engineFinish(finishTime, finishTime + actNum + 1);
+    restoreDraws(before);
+    std::vector<float> start, finish;
+    float expected = plainScanRun(list, engine == 2, given, poolSize, start, finish);
+    ASSERT_EQ(got, expected) << what;
+    for (int a = 1; a <= actNum; ++a) {
+        ASSERT_EQ(engineStart[a], start[a]) << what << " activity " << a;
+        ASSERT_EQ(engineFinish[a], finish[a]) << what << " activity " << a;
+    }
+    ASSERT_TRUE(afterEngine == saveDraws()) << what;
+}
+
+}  // namespace
+
+// Random projects of 5 to 122 activities with one to four resources, random lists, runs drawn from
+// the 10- and midLevels-level tables and given durations with many ties and zeros, with and without
+// extra arcs. Lists and projects alternate between calls, and a project's requirements change under
+// an unchanged list, so that whatever the engine keeps from one run to the next is put to the test.
+TEST(engine, resourceBasedRulesMatchAPlainScan)
+{
+    std::mt19937 gen(8128);
+    for (int trial = 0; trial < 60; ++trial) {
+        int n = trial % 10 == 9 ? maxAct : 5 + static_cast<int>(gen() % 118);
+        int k = 1 + trial % 4;
+        TestProject project = randomProject(gen, n, k);
+        setProject(project);
+        distNum = 1 + trial % 5;
+        buildSamplePool();
+        auto first = randomFeasibleList(gen());
+        auto second = randomFeasibleList(gen());
+        std::vector<float> given(n + 1);
+        for (int round = 0; round < 6; ++round) {
+            std::string what = "trial " + std::to_string(trial) + " round " + std::to_string(round);
+            const auto& list = round % 3 == 2 ? second : first;
+            if (round == 4) {
+                // Same list, other requirements.
+                for (int a = 2; a < n; ++a)
+                    for (int r = 1; r <= k; ++r) resReq[a][r] = static_cast<uint8_t>(gen() % (resCap[r] + 1));
+            }
+            randomForwardArcs(gen, list, round % 2 ? static_cast<int>(gen() % (n / 2 + 1)) : 0);
+            for (int a = 2; a < n; ++a) given[a] = static_cast<float>(gen() % 4);
+            for (int engine = 1; engine <= 2; ++engine) {
+                ASSERT_NO_FATAL_FAILURE(expectSameAsPlainScan(engine, list.data(), given.data(), 0, what + " given"));
+                for (int poolSize : {10, midLevels})
+                    for (int run = 0; run < 3; ++run)
+                        ASSERT_NO_FATAL_FAILURE(expectSameAsPlainScan(engine, list.data(), nullptr, poolSize,
+                                                                      what + " pool " + std::to_string(poolSize)));
+            }
+        }
+    }
+}

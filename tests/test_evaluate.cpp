@@ -241,12 +241,12 @@ TEST(evaluate, badRecordsAreRefusedWithFileLineAndFault)
         const char *from, *to, *message;
     } cases[] = {
         // What the policy-record reader refuses arrives with file and line.
-        {"{", "[", "not a JSON object"},
+        {"{", "[", "not valid JSON"},
         {"[1,3,4,2,", "[1,3,4,4,", "\"list\" holds activity 4 twice"},
         // What only the project can tell.
         {"[1,3,4,2,10,", "[1,3,4,10,2,", "the list is not in precedence order: activity 10 at place 4 stands before "
                                          "its predecessor 2"},
-        {"[9,15,1]", "[9,9,1]", "arc [9, 9, 1] closes a cycle"},
+        {"[9,15,1]", "[9,9,1]", "does not join two activities"},
         // With the arc 9 -> 15 in force, 15 -> 9 closes a cycle.
         {"[13,19,2]", "[15,9,2]", "arc [15, 9, 2] closes a cycle"},
         // 2 precedes 10 in j301_2.
