@@ -4,8 +4,10 @@
 #include "evaluate/summarize.h"
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -47,12 +49,17 @@ double halfWidth(const std::vector<double>& x)
     return tQuantile975(x.size() - 1.0) * std::sqrt(squares / (x.size() - 1) / x.size());
 }
 
-std::string firstLine(const std::string& path)
+// The header line of path; false with the system's reason when the file cannot be opened.
+bool firstLine(const std::string& path, std::string& line, std::string& error)
 {
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
-    std::string line;
+    if (!in) {
+        error = "cannot read " + path + ": " + (errno != 0 ? std::strerror(errno) : "cannot be opened");
+        return false;
+    }
     std::getline(in, line);
-    return line;
+    return true;
 }
 
 // The per-seed averages of one column over the seeds that have it, then their mean.
@@ -71,7 +78,8 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
 {
     std::map<RowKey, Group> groups;
     for (const std::string& path : paths) {
-        std::string header = firstLine(path);
+        std::string header;
+        if (!firstLine(path, header, error)) return false;
         if (header == csvHeader()) {
             RunIdentity id;
             std::vector<ResultRow> rows;

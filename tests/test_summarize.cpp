@@ -90,6 +90,8 @@ TEST(summarize, versionsAreNeverMixedAndForeignFilesAreRefused)
     std::ofstream("c.csv") << "not,a,results,file\n";
     EXPECT_FALSE(summarizeFiles({"c.csv"}, rows, error));
     EXPECT_NE(error.find("c.csv: line 1 is neither"), std::string::npos) << error;
+    EXPECT_FALSE(summarizeFiles({"absent.csv"}, rows, error));
+    EXPECT_NE(error.find("cannot read absent.csv: No such file or directory"), std::string::npos) << error;
 }
 
 // An evaluation row pair of instance inst: out-of-sample gaps g1, g2 and in-sample makespans.
