@@ -356,6 +356,9 @@ bool readInstance()
     // Any data set other than 1..3 reads from the J120 files, hence at index 0.
     static const char* setName[] = {"j120", "j30", "j60", "j90"};
     static char path[4096];
+    if (!projectFile.empty())
+        std::snprintf(path, sizeof path, "%s", projectFile.c_str());
+    else
     std::snprintf(path, sizeof path, "%s/%s%d_%d.sm", instanceFolder.c_str(),
                   setName[datasetType >= 1 && datasetType <= 3 ? datasetType : 0], paramNum, instNum);
     std::ifstream file(path, std::ios::in | std::ios::binary);
