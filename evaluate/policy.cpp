@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/engine.h"
+#include "evaluate/scenarios.h"
 #include "phase2/phase2.h"
 #include "project/cpm.h"
 #include "project/platform.h"
@@ -41,8 +42,14 @@ bool isHVRecord(const PolicyRecord& r) { return r.method == "HV"; }
 
 std::string instanceStem(const PolicyRecord& r)
 {
+    if (!r.stem.empty()) return r.stem;
     static const char* const stems[] = {"", "j30", "j60", "j90", "j120"};
     return stems[datasetOf(r)] + std::to_string(r.group) + "_" + std::to_string(r.instance);
+}
+
+uint64_t scenarioKeyOf(const PolicyRecord& r, int dist, uint32_t seed)
+{
+    return r.stem.empty() ? scenarioKey(datasetOf(r), r.group, r.instance, dist, seed) : fileScenarioKey(r.stem, dist, seed);
 }
 
 static std::string arcText(const PolicyArc& arc)
@@ -113,9 +120,13 @@ bool loadPolicy(const PolicyRecord& r, const std::string& instances, const std::
     datasetType = datasetOf(r);
     paramNum = r.group;
     instNum = r.instance;
-    if (!readInstance())
-        return fault(error, file, lineNo, "instance " + instanceStem(r) + " cannot be read from " + instances +
-                                              " (see the message above)");
+    // A file run's project is read from its own path; the next PSPLIB record reads the folder again.
+    projectFile = r.file;
+    const bool read = readInstance();
+    projectFile.clear();
+    if (!read)
+        return fault(error, file, lineNo, "instance " + instanceStem(r) + " cannot be read from " +
+                                              (r.file.empty() ? instances : r.file) + " (see the message above)");
     // The starting values the critical-path passes expect (buildSamplePool sets them in a search).
     for (int i = 0; i <= actNum; ++i) {
         earlyStart[i] = -1.0f;
