@@ -265,13 +265,7 @@ std::string samplesLine(const std::string& outputName, const EvalRow& r, const s
     head["eval_distribution"] = r.evalDistribution;
     head["method"] = r.method;
     head["config"] = std::stoi(r.config);
-    if (r.stem.empty()) {
-        head["group"] = r.group;
-        head["instance"] = r.instance;
-    } else {
-        head["file"] = r.file;
-        head["stem"] = r.stem;
-    }
+    putInstanceKeys(head, r.group, r.instance, r.file, r.stem);
     head["policy"] = r.policy;
     head["eval_seed"] = r.evalSeed;
     head["runs"] = r.runs;

@@ -3,6 +3,7 @@
 #include "evaluate/policy.h"
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "engine/engine.h"
 #include "evaluate/scenarios.h"
@@ -50,6 +51,18 @@ std::string instanceStem(const PolicyRecord& r)
 uint64_t scenarioKeyOf(const PolicyRecord& r, int dist, uint32_t seed)
 {
     return r.stem.empty() ? scenarioKey(datasetOf(r), r.group, r.instance, dist, seed) : fileScenarioKey(r.stem, dist, seed);
+}
+
+void putInstanceKeys(nlohmann::ordered_json& line, int group, int instance, const std::string& file,
+                     const std::string& stem)
+{
+    if (stem.empty()) {
+        line["group"] = group;
+        line["instance"] = instance;
+    } else {
+        line["file"] = file;
+        line["stem"] = stem;
+    }
 }
 
 static std::string arcText(const PolicyArc& arc)

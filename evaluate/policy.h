@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 
 #include "batch/policyRecord.h"
@@ -17,6 +18,10 @@ std::string instanceStem(const PolicyRecord& record);
 // Key of the record's scenario stream under distribution dist (1..5) and seed: by data set, group
 // and instance for PSPLIB, by stem for a file run (scenarios.h).
 uint64_t scenarioKeyOf(const PolicyRecord& record, int dist, uint32_t seed);
+// Adds to a JSON line the keys that name its instance, as the policy records do: group and
+// instance, or a file run's file and stem (stem not empty).
+void putInstanceKeys(nlohmann::ordered_json& line, int group, int instance, const std::string& file,
+                     const std::string& stem);
 
 // Reads the record's instance from the folder instances (a file run's record: its file, the path
 // as the run was given it, relative to the current folder; readInstance: the project tables),

@@ -233,14 +233,7 @@ int runSchedule(int argc, char** argv)
     } else {
         nlohmann::ordered_json head = {{"dataset", record.dataset}, {"distribution", record.distribution},
                                        {"method", record.method}};
-        // A file run's project is named by its file and stem, as in its policy record.
-        if (record.stem.empty()) {
-            head["group"] = record.group;
-            head["instance"] = record.instance;
-        } else {
-            head["file"] = record.file;
-            head["stem"] = record.stem;
-        }
+        putInstanceKeys(head, record.group, record.instance, record.file, record.stem);
         head["policy"] = policy;
         head["rule"] = ruleName(rule);
         if (run == 0) {
