@@ -82,12 +82,15 @@ for d in U1 B2; do
 done
 grep -q 'proj/delta.rcp' one/proj-U1-#${label}sch-LV.csv || fail "a Patterson file in a folder run"
 
-# Resume: rows whose policy line is complete are kept, a cut policy line is solved again, and
+# Resume: rows whose policy line is complete are kept, a cut policy line is solved again, a line
+# of no place of the run is ignored, and
 # the final files equal the uninterrupted run's (CPU apart).
 mkdir cut
 for d in U1-#${label}sch-LV B2-#${label}sch-HV; do
   head -3 one/proj-$d.csv > cut/proj-$d.csv.part
   head -1 one/proj-$d.jsonl > cut/proj-$d.jsonl.part
+  # A line of a place beyond the run's files is ignored.
+  head -1 one/proj-$d.jsonl | sed 's/"inst":1,/"inst":9,/' >> cut/proj-$d.jsonl.part
   sed -n 2p one/proj-$d.jsonl | head -c 50 >> cut/proj-$d.jsonl.part
 done
 run --files proj --reports cut --resume || fail "resume of a file run"
