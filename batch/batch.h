@@ -75,6 +75,9 @@ constexpr int maxRunFiles = 100000;
 // without project files, two files of one stem, a path the results files cannot hold (comma,
 // quote or control character), and more than maxRunFiles files.
 bool listProjectFiles(const std::vector<std::string>& paths, std::vector<ProjectFile>& files, std::string& error);
+// The 64-bit FNV-1a hash of a file's stem: what the search's stream and the evaluation's
+// scenarios of a file run are derived from.
+uint64_t stemHash(const std::string& stem);
 // A run name that can stand in file names and results files: 1..64 letters, digits, '_', '-', '.'
 // or '+', not starting with '.' or '-', and not the name of a PSPLIB set.
 bool validRunName(const std::string& name);

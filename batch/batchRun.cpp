@@ -47,9 +47,7 @@ static uint32_t instanceSeed(uint32_t seed, int dataset, int dist, int group, in
 // run of any files, and the same project as .sm and as .rcp gives the same result too.
 static uint32_t fileSeed(uint32_t seed, int dist, const std::string& stem)
 {
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (unsigned char c : stem) h = (h ^ c) * 0x100000001b3ull;
-    return static_cast<uint32_t>(mix64(mix64(h) ^ (uint64_t{seed} << 8) ^ uint64_t(dist)));
+    return static_cast<uint32_t>(mix64(mix64(stemHash(stem)) ^ (uint64_t{seed} << 8) ^ uint64_t(dist)));
 }
 
 // The policy found for the instance just solved: the best Phase 1 list and the arcs in force

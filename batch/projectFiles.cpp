@@ -115,6 +115,13 @@ bool listProjectFiles(const std::vector<std::string>& paths, std::vector<Project
     return true;
 }
 
+uint64_t stemHash(const std::string& stem)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : stem) h = (h ^ c) * 0x100000001b3ull;
+    return h;
+}
+
 bool validRunName(const std::string& name)
 {
     if (name.empty() || name.size() > 64 || name[0] == '.' || name[0] == '-') return false;

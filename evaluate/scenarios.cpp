@@ -8,6 +8,7 @@
 #include <tuple>
 #include <utility>
 
+#include "batch/batch.h"
 #include "durations/durations.h"
 #include "evaluate/betaQuantile.h"
 
@@ -27,8 +28,7 @@ static uint64_t splitMix64(uint64_t z)
 
 uint64_t fileScenarioKey(const std::string& stem, int dist, uint32_t seed)
 {
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (unsigned char c : stem) h = (h ^ c) * 0x100000001b3ull;
+    const uint64_t h = stemHash(stem);
     // seed << 8 ^ dist is one-to-one (dist < 256); the hash is mixed first so that stems differing
     // in one byte do not give keys differing in a few bits.
     return splitMix64(splitMix64(h) ^ (uint64_t{seed} << 8) ^ uint64_t(dist));
