@@ -26,6 +26,7 @@ const char* datasetName[5];
 const char* distName[6];
 const char* varName[3];
 std::string instanceFolder = "Instances";
+std::string projectFile;
 
 int32_t solvedNum;
 double ph1Makespan, ph1Gap, ph1GapSum;
