@@ -70,19 +70,12 @@ static bool readPrecedences()
     if (!skipTo("successors")) return false;
     int n = actNum;
     for (int i = 1; i <= n; ++i) {
-        long job, modes, count;
+        long job, modes;
         describe("the job number of activity %d", i);
         if (!readNumber(false, numberCeiling, job)) return false;
         describe("the mode count of activity %d", i);
         if (!readNumber(true, numberCeiling, modes)) return false;
-        describe("the successor count of activity %d", i);
-        if (!readNumber(true, numberCeiling, count)) return false;
-        if (!checkSuccessorCount(i, count)) return false;
-        for (int k = 1; k <= count; ++k) {
-            long j;
-            describe("successor %d of activity %d", k, i);
-            if (!readNumber(true, numberCeiling, j) || !storeArc(i, j, n)) return false;
-        }
+        if (!readSuccessors(i, true)) return false;
         if (!endOfRow(i)) return false;
     }
     return true;
@@ -96,20 +89,12 @@ static bool readRequests()
     discardLine();
     discardLine();
     for (int i = 1; i <= actNum; ++i) {
-        long job, mode, d;
+        long job, mode;
         describe("the job number of activity %d in the requests table", i);
         if (!readNumber(false, numberCeiling, job)) return false;
         describe("the mode of activity %d", i);
         if (!readNumber(true, numberCeiling, mode)) return false;
-        describe("the duration of activity %d", i);
-        if (!readNumber(true, maxDur, d)) return false;
-        dur[i] = static_cast<uint16_t>(d);
-        for (int r = 1; r <= resNum; ++r) {
-            long q;
-            describe("the requirement of activity %d for resource %d", i, r);
-            if (!readNumber(true, maxAmount, q)) return false;
-            resReq[i][r] = static_cast<uint8_t>(q);
-        }
+        if (!readDurationAndRequirements(i, true)) return false;
         if (!endOfRow(i)) return false;
     }
     return true;

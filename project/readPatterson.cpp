@@ -50,26 +50,8 @@ static bool readCapacities()
 // the PSPLIB reader.
 static bool readActivities()
 {
-    int n = actNum;
-    for (int i = 1; i <= n; ++i) {
-        long d, count;
-        describe("the duration of activity %d", i);
-        if (!readNumber(false, maxDur, d)) return false;
-        dur[i] = static_cast<uint16_t>(d);
-        for (int r = 1; r <= resNum; ++r) {
-            long q;
-            describe("the requirement of activity %d for resource %d", i, r);
-            if (!readNumber(false, maxAmount, q)) return false;
-            resReq[i][r] = static_cast<uint8_t>(q);
-        }
-        describe("the successor count of activity %d", i);
-        if (!readNumber(false, numberCeiling, count) || !checkSuccessorCount(i, count)) return false;
-        for (int k = 1; k <= count; ++k) {
-            long j;
-            describe("successor %d of activity %d", k, i);
-            if (!readNumber(false, numberCeiling, j) || !storeArc(i, j, n)) return false;
-        }
-    }
+    for (int i = 1; i <= actNum; ++i)
+        if (!readDurationAndRequirements(i, false) || !readSuccessors(i, false)) return false;
     return true;
 }
 

@@ -27,19 +27,12 @@ void clearProjectRows(int n)
     }
 }
 
-bool checkSuccessorCount(int i, long count)
-{
-    if (count > maxAct)
-        return reject(tokenLineNo(), "activity %d has %ld successors, more than the %d a list can hold", i, count,
-                      maxAct);
-    return true;
-}
-
-// An arc listed twice is stored twice, as the file gives it (the formats allow it, and every later
+// An arc listed twice is stored twice, as the file gives it (both layouts allow it, and every later
 // pass holds an activity once however often it stands in a list); only the room of the lists
 // bounds how often, so no list is written past its last place.
-bool storeArc(int i, long j, int n)
+static bool storeArc(int i, long j)
 {
+    int n = actNum;
     if (j < 1 || j > n) return reject(tokenLineNo(), "successor %ld of activity %d is outside 1 .. %d", j, i, n);
     if (j == i) return reject(tokenLineNo(), "activity %d lists itself as its successor", i);
     if (predNum[j] == maxAct)
@@ -49,6 +42,37 @@ bool storeArc(int i, long j, int n)
     // Rows come in ascending i, so every predecessor list grows in ascending order.
     setAdd(predSet[j], i);
     predList[j][++predNum[j]] = static_cast<uint8_t>(i);
+    return true;
+}
+
+bool readSuccessors(int i, bool withinLine)
+{
+    long count;
+    describe("the successor count of activity %d", i);
+    if (!readNumber(withinLine, numberCeiling, count)) return false;
+    if (count > maxAct)
+        return reject(tokenLineNo(), "activity %d has %ld successors, more than the %d a list can hold", i, count,
+                      maxAct);
+    for (int k = 1; k <= count; ++k) {
+        long j;
+        describe("successor %d of activity %d", k, i);
+        if (!readNumber(withinLine, numberCeiling, j) || !storeArc(i, j)) return false;
+    }
+    return true;
+}
+
+bool readDurationAndRequirements(int i, bool withinLine)
+{
+    long d;
+    describe("the duration of activity %d", i);
+    if (!readNumber(withinLine, maxDur, d)) return false;
+    dur[i] = static_cast<uint16_t>(d);
+    for (int r = 1; r <= resNum; ++r) {
+        long q;
+        describe("the requirement of activity %d for resource %d", i, r);
+        if (!readNumber(withinLine, maxAmount, q)) return false;
+        resReq[i][r] = static_cast<uint8_t>(q);
+    }
     return true;
 }
 

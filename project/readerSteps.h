@@ -7,11 +7,14 @@ void fillBitMask();
 // Clears the counts of rows 0..n and the sets of rows 1..n; rows above n keep their values.
 void clearProjectRows(int n);
 
-// The successor count of activity i, just read as the last token: refused when no list could hold it.
-bool checkSuccessorCount(int i, long count);
-// Stores the arc i -> j, j just read as the last token of a project of n activities: refused with
-// the line when j is outside 1..n, is i itself, or would overflow j's predecessor list.
-bool storeArc(int i, long j, int n);
+// Reads the successor count of activity i and that many successors of a project of actNum
+// activities, storing each arc i -> j as it comes. Refused with the line: a count no list could
+// hold, a successor outside 1..actNum or equal to i, an arc that would overflow a predecessor list.
+// withinLine: the numbers continue a row and must stand on its line.
+bool readSuccessors(int i, bool withinLine);
+// Reads the duration of activity i and its requirements for resources 1..resNum, each refused above
+// what its table holds. withinLine as above.
+bool readDurationAndRequirements(int i, bool withinLine);
 
 // Closes succSet and predSet transitively over the stored arcs.
 void closeSets();
