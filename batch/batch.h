@@ -9,6 +9,11 @@
 // Exit code for flags or values that cannot be used, and for input files that are not ours.
 constexpr int exitUsage = 2;
 
+// One project file of a file run: the path as given (or folder/name) and its stem.
+struct ProjectFile {
+    std::string path, stem;
+};
+
 // Everything a batch run was asked to do.
 struct BatchOptions {
     int dataset = 0;                  // 1..4
@@ -23,6 +28,11 @@ struct BatchOptions {
     int jobs = 1;
     bool resume = false;
     bool quiet = false;
+    // A file run (--files): the paths as given and the run's name (empty: from the first path).
+    // dataset is then 0 and the groups unused; resolveFiles fills projects from the paths.
+    std::vector<std::string> files;
+    std::string name;
+    std::vector<ProjectFile> projects;
 };
 
 // What reading the flags decided: run, or stop with code after printing text (--help and
@@ -41,12 +51,40 @@ struct ResultRow {
     uint32_t streamSeed = 0;
     std::string host;
     std::string policy;               // the JSON Lines record of the policy found, without line feed
+    // A file run keeps its instances as group 1, instance k (k the place of the file in the run,
+    // 1..N), so the report numbers them 1..N; file is the path as given and stem its base name
+    // without extension, which seeds the instance's stream.
+    std::string file, stem;
 };
 
+// The number the report gives a row: (group - 1) * 10 + instance, or a file run's place k.
+inline int rowInst(const ResultRow& row) { return (row.group - 1) * 10 + row.instance; }
+
 // What makes rows belong to one run: equal identities may be merged.
+// A file run names itself in dataset, holds its number of files in groups, and sets fileRun.
 struct RunIdentity {
     std::string dataset, distribution, method, config, runSeed, groups, version;
+    bool fileRun = false;
 };
+
+// The most files one run takes.
+constexpr int maxRunFiles = 100000;
+
+// The files of a file run: each path a file, or a folder whose *.sm and *.rcp files are taken in
+// name order. Refuses (error says which path and why) a path that cannot be read, a folder
+// without project files, two files of one stem, a path the results files cannot hold (comma,
+// quote or control character), and more than maxRunFiles files.
+bool listProjectFiles(const std::vector<std::string>& paths, std::vector<ProjectFile>& files, std::string& error);
+// A run name that can stand in file names and results files: 1..64 letters, digits, '_', '-', '.'
+// or '+', not starting with '.' or '-', and not the name of a PSPLIB set.
+bool validRunName(const std::string& name);
+// The name of a file run: --name, or the base name of the first path (a folder's own name, a
+// file's stem).
+std::string runNameOf(const BatchOptions& options);
+// Fills options.projects from options.files (file runs); false with the message printed.
+bool resolveFiles(BatchOptions& options);
+// The identity of the pass of distribution dist and seed of a run.
+RunIdentity passIdentity(const BatchOptions& options, int dist, uint32_t seed);
 
 // Reads the words of `tarvo run` (without the program name or the word run). Never exits and
 // never prints: the caller prints outcome.text. Reads the Slurm array variables when no shard is given.
@@ -68,7 +106,7 @@ int runJobs(const BatchOptions& options);
 // Results files (results.cpp).
 std::string programVersion();
 std::string hostName();
-std::string csvHeader();
+std::string csvHeader(bool fileRun = false);
 // A whole decimal number (digits only, no sign or space) in [low, high].
 bool parseWhole(const std::string& text, long long low, long long high, long long& value);
 std::string csvLine(const RunIdentity& id, const ResultRow& row);

@@ -14,6 +14,7 @@
 
 static const char* usageText =
     "Usage: tarvo [run] --dataset SET [options]     solve a data set without the menus\n"
+    "       tarvo run --files PATH... [options]     solve project files of either layout\n"
     "       tarvo merge [--reports DIR] FILE.csv...  combine the results files of shards\n"
     "       tarvo                                    interactive: the three menus\n"
     "\n"
@@ -21,6 +22,11 @@ static const char* usageText =
     "  --dataset SET      J30, J60, J90 or J120 (or 1..4)\n"
     "  --dist LIST        distributions, comma-separated: U1,B1,U2,B2,EXP or all (default all)\n"
     "  --method M         Phase 2 method: default (LV for U1, B1; HV otherwise), HV or LV\n"
+    "  --files PATH...    instead of --dataset: project files (.sm PSPLIB or .rcp Patterson\n"
+    "                     layout, told by content), or folders whose .sm and .rcp files are\n"
+    "                     taken in name order\n"
+    "  --name NAME        a file run's name in its file names (default: the first path's\n"
+    "                     base name)\n"
     "  --instances DIR    folder of the .sm files (default Instances)\n"
     "  --reports DIR      folder of the report and results files (default Reports)\n"
     "  --groups A[-B]     parameter groups to solve (default all: 1-48, J120 1-60)\n"
@@ -35,7 +41,8 @@ static const char* usageText =
     "  --help, --version\n"
     "\n"
     "Files per distribution and seed, in the reports folder:\n"
-    "<SET>-<DIST>-#<label>sch-<METHOD>[-seedN][-shardKofN] (-seedN for every seed but 1) with .txt\n"
+    "<SET>-<DIST>-#<label>sch-<METHOD>[-seedN][-shardKofN] (-seedN for every seed but 1; a file\n"
+    "run's NAME stands for SET) with .txt\n"
     "(the report), .csv (one row per instance) and .jsonl (the policy found); they carry a .part\n"
     "suffix until the pass is complete.\n"
     "Exit codes: 0 clean, 1 a pass incomplete (missing instance, failed write), 2 unusable flags\n"
@@ -124,6 +131,8 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
     std::string dataset, dists, method, groups, seed, seeds, shard, jobs;
     bool version = false;
     app.add_option("--dataset", dataset);
+    app.add_option("--files", o.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--name", o.name);
     app.add_option("--dist", dists);
     app.add_option("--method", method);
     app.add_option("--instances", o.instances);
@@ -153,8 +162,25 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
     }
 
     long long a = 0, b = 0;
-    if (dataset.empty() && app.count("--dataset") == 0) return refuse("--dataset is required", "");
-    if (!parseDataset(dataset, o.dataset)) return refuse("unknown data set", dataset);
+    bool fileRun = app.count("--files") > 0;
+    if (fileRun) {
+        // A file run names its instances by file: the data set's own flags have no meaning in it.
+        for (const char* flag : {"--dataset", "--groups", "--instances"})
+            if (app.count(flag)) return refuse(std::string(flag) + " does not go with --files", flag);
+        if (o.files.empty()) return refuse("--files needs at least one file or folder", "--files");
+        for (const std::string& path : o.files)
+            if (path.empty()) return refuse("--files names an empty path", path);
+        if (app.count("--name") && !validRunName(o.name))
+            return refuse("--name must be 1..64 letters, digits, _ - . + (not starting with . or -) and not a "
+                          "PSPLIB set's name", o.name);
+        if (o.singleStream)
+            return refuse("--single-stream does not go with --files: each file's stream comes from its stem",
+                          "--single-stream");
+    } else {
+        if (app.count("--name")) return refuse("--name names a file run; it goes with --files", o.name);
+        if (dataset.empty() && app.count("--dataset") == 0) return refuse("--dataset or --files is required", "");
+        if (!parseDataset(dataset, o.dataset)) return refuse("unknown data set", dataset);
+    }
     if (!parseDists(app.count("--dist") ? dists : "all", o.dist)) return refuse("unknown distribution in --dist", dists);
     if (app.count("--method")) {
         if (method == "default") o.method = 0;
@@ -164,7 +190,7 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
     }
     int lastGroup = o.dataset == 4 ? 60 : 48;
     o.firstGroup = 1;
-    o.lastGroup = lastGroup;
+    o.lastGroup = fileRun ? 1 : lastGroup;
     if (app.count("--groups")) {
         if (!parseRange(groups, 1, 60, true, a, b)) return refuse("--groups must be A or A-B with 1 <= A <= B", groups);
         if (b > lastGroup) return refuse("--groups goes beyond the data set's last group", groups);
@@ -216,10 +242,19 @@ std::vector<std::string> batchFlags(const BatchOptions& o)
     std::string distList;
     for (int d = 1; d <= 5; ++d)
         if (o.dist[d]) distList += (distList.empty() ? "" : ",") + std::string(dists[d]);
-    std::vector<std::string> flags = {"--dataset=" + std::string(datasets[o.dataset]), "--dist=" + distList,
-                                      "--method=" + std::string(methods[o.method]), "--instances=" + o.instances,
-                                      "--reports=" + o.reports,
-                                      "--groups=" + std::to_string(o.firstGroup) + "-" + std::to_string(o.lastGroup)};
+    std::vector<std::string> flags;
+    if (o.files.empty()) {
+        flags = {"--dataset=" + std::string(datasets[o.dataset]), "--dist=" + distList,
+                 "--method=" + std::string(methods[o.method]), "--instances=" + o.instances, "--reports=" + o.reports,
+                 "--groups=" + std::to_string(o.firstGroup) + "-" + std::to_string(o.lastGroup)};
+    } else {
+        // One flag per path, joined by '=', so that a path starting with '-' stays a path.
+        for (const std::string& path : o.files) flags.push_back("--files=" + path);
+        if (!o.name.empty()) flags.push_back("--name=" + o.name);
+        flags.push_back("--dist=" + distList);
+        flags.push_back("--method=" + std::string(methods[o.method]));
+        flags.push_back("--reports=" + o.reports);
+    }
     if (!o.singleStream) flags.push_back("--seeds=" + std::to_string(o.firstSeed) + "-" + std::to_string(o.lastSeed));
     if (o.shardCount > 0) flags.push_back("--shard=" + std::to_string(o.shard) + "/" + std::to_string(o.shardCount));
     if (o.jobs > 1) flags.push_back("--jobs=" + std::to_string(o.jobs));
@@ -260,5 +295,6 @@ int runBatchCommand(int argc, char** argv)
         std::fputs(outcome.text.c_str(), outcome.code == exitClean ? stdout : stderr);
         return outcome.code;
     }
+    if (!resolveFiles(options)) return exitUsage;
     return options.jobs > 1 ? runJobs(options) : runBatch(options);
 }

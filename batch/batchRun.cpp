@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -23,17 +24,32 @@ static volatile std::sig_atomic_t stopSignal = 0;
 
 static void onStopSignal(int sig) { stopSignal = sig; }
 
-// The stream state of one instance: a SplitMix64 mix of the base seed, the data set, the
-// distribution, the group and the instance, so that a result depends on nothing else.
+// SplitMix64's finaliser: every bit of z reaches every bit of the result.
+static uint64_t mix64(uint64_t z)
+{
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+// The stream state of one instance: a mix of the base seed, the data set, the distribution, the
+// group and the instance, so that a result depends on nothing else.
 static uint32_t instanceSeed(uint32_t seed, int dataset, int dist, int group, int inst)
 {
     uint64_t z = (uint64_t{seed} << 32) ^ (uint64_t(dataset) << 24) ^ (uint64_t(dist) << 16) ^
                  (uint64_t(group) << 8) ^ uint64_t(inst);
-    z += 0x9E3779B97F4A7C15ull;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    z ^= z >> 31;
-    return static_cast<uint32_t>(z);
+    return static_cast<uint32_t>(mix64(z));
+}
+
+// The stream state of a file run's instance: the base seed, the distribution and the file's stem
+// (its FNV-1a hash), never its place, folder or layout; so a file gives the same result in any
+// run of any files, and the same project as .sm and as .rcp gives the same result too.
+static uint32_t fileSeed(uint32_t seed, int dist, const std::string& stem)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : stem) h = (h ^ c) * 0x100000001b3ull;
+    return static_cast<uint32_t>(mix64(mix64(h) ^ (uint64_t{seed} << 8) ^ uint64_t(dist)));
 }
 
 // The policy found for the instance just solved: the best Phase 1 list and the arcs in force
@@ -45,9 +61,14 @@ static std::string policyOfInstance(const RunIdentity& id, const ResultRow& row)
     r.distribution = id.distribution;
     r.method = id.method;
     r.config = budgetLabel;
-    r.group = row.group;
-    r.instance = row.instance;
-    r.inst = (row.group - 1) * 10 + row.instance;
+    r.inst = rowInst(row);
+    if (id.fileRun) {
+        r.file = row.file;
+        r.stem = row.stem;
+    } else {
+        r.group = row.group;
+        r.instance = row.instance;
+    }
     r.streamSeed = row.streamSeed;
     int n = actNum;
     r.list.assign(bestList, bestList + n + 1);
@@ -73,15 +94,24 @@ static void showProgress(const BatchOptions& o, int done, int total, bool groupE
     long left = done > 0 ? static_cast<long>(elapsed / done * (total - done) + 0.5) : 0;
     char eta[32];
     std::snprintf(eta, sizeof eta, "%ld:%02ld:%02ld", left / 3600, left / 60 % 60, left % 60);
+    // A file run has one group of files: its progress names the run, not a group.
+    const char* set = o.files.empty() ? datasetName[datasetType] : o.name.c_str();
+    std::string where = o.files.empty() ? "group " + std::to_string(paramNum) : std::string("files");
     if (tty)
-        std::fprintf(stderr, "\r%s %s group %d: %d/%d instances, %s left   ", datasetName[datasetType],
-                     distName[distNum], paramNum, done, total, eta);
+        std::fprintf(stderr, "\r%s %s %s: %d/%d instances, %s left   ", set, distName[distNum], where.c_str(), done,
+                     total, eta);
     else
-        std::fprintf(stderr, "%s %s: group %d done, %d/%d instances, %s left\n", datasetName[datasetType],
-                     distName[distNum], paramNum, done, total, eta);
+        std::fprintf(stderr, "%s %s: %s done, %d/%d instances, %s left\n", set, distName[distNum], where.c_str(),
+                     done, total, eta);
 }
 
 static bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// Instances 1..passSize of a pass: groups of ten in a data set, one group of N in a file run.
+static int instancesPerGroup(const BatchOptions& o)
+{
+    return o.files.empty() ? 10 : static_cast<int>(o.projects.size());
+}
 
 static bool inShard(const BatchOptions& o, int group, int inst)
 {
@@ -91,7 +121,8 @@ static bool inShard(const BatchOptions& o, int group, int inst)
 // The instances of an interrupted run that count as done: rows of the .csv.part whose line in the
 // .jsonl.part is complete too (whatever the .csv holds, an instance without its policy is solved
 // again). Returns false, with the message printed, when the files belong to another run.
-static bool keptRows(const std::string& base, const RunIdentity& id, std::vector<ResultRow>& rows)
+static bool keptRows(const BatchOptions& o, const std::string& base, const RunIdentity& id,
+                     std::vector<ResultRow>& rows)
 {
     RunIdentity old;
     std::vector<ResultRow> csvRows;
@@ -101,7 +132,7 @@ static bool keptRows(const std::string& base, const RunIdentity& id, std::vector
         return false;
     }
     if (!csvRows.empty() && (old.runSeed != id.runSeed || old.version != id.version || old.groups != id.groups ||
-                             old.method != id.method)) {
+                             old.method != id.method || old.fileRun != id.fileRun)) {
         std::fprintf(stderr, "tarvo: cannot resume from %s.csv.part: it was written by another run (%s, seed %s, "
                      "groups %s, %s)\n", base.c_str(), old.version.c_str(), old.runSeed.c_str(), old.groups.c_str(),
                      old.method.c_str());
@@ -112,11 +143,21 @@ static bool keptRows(const std::string& base, const RunIdentity& id, std::vector
         std::fprintf(stderr, "tarvo: cannot resume: %s\n", error.c_str());
         return false;
     }
-    std::vector<std::string> policies(601);
-    for (const PolicyRecord& r : records) policies[r.inst] = policyLine(r);
-    bool seen[601] = {};
+    // Instance k of a file run must still be the file it was: a renamed or reordered folder
+    // would otherwise give its results to another file.
+    for (const ResultRow& row : csvRows)
+        if (id.fileRun && (row.file != o.projects[row.instance - 1].path || row.stem != o.projects[row.instance - 1].stem)) {
+            std::fprintf(stderr, "tarvo: cannot resume from %s.csv.part: its instance %d is %s, but this run's is %s\n",
+                         base.c_str(), row.instance, row.file.c_str(), o.projects[row.instance - 1].path.c_str());
+            return false;
+        }
+    int places = 1 + std::max(600, instancesPerGroup(o));
+    std::vector<std::string> policies(places);
+    for (const PolicyRecord& r : records)
+        if (r.inst < places && r.stem == (id.fileRun ? o.projects[r.inst - 1].stem : "")) policies[r.inst] = policyLine(r);
+    std::vector<bool> seen(places);
     for (ResultRow& row : csvRows) {
-        int inst = (row.group - 1) * 10 + row.instance;
+        int inst = rowInst(row);
         if (policies[inst].empty() || seen[inst]) continue;
         seen[inst] = true;
         row.policy = policies[inst];
@@ -126,7 +167,7 @@ static bool keptRows(const std::string& base, const RunIdentity& id, std::vector
 }
 
 // The row of the instance just solved.
-static ResultRow solvedRow(uint32_t streamSeed)
+static ResultRow solvedRow(uint32_t streamSeed, const std::string& projectStem)
 {
     ResultRow row;
     row.streamSeed = streamSeed;
@@ -141,6 +182,10 @@ static ResultRow solvedRow(uint32_t streamSeed)
     row.smallerGap = ph1Gap > bestGap ? bestGap : ph1Gap;
     row.cpuSeconds = cpuTime;
     row.host = hostName();
+    if (!projectFile.empty()) {
+        row.file = projectFile;
+        row.stem = projectStem;
+    }
     return row;
 }
 
@@ -161,13 +206,13 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
                        std::chrono::steady_clock::time_point start)
 {
     startPass();
-    RunIdentity id{datasetName[datasetType], distName[distNum], isHV ? varName[1] : varName[2],
-                   std::to_string(budgetLabel), o.singleStream ? "single" : std::to_string(seed),
-                   std::to_string(o.firstGroup) + "-" + std::to_string(o.lastGroup), programVersion()};
+    RunIdentity id = passIdentity(o, distNum, seed);
+    id.version = programVersion();
     std::string base = resultsBase(o.reports, id, o.shard, o.shardCount);
+    const int groupSize = instancesPerGroup(o);
     int passSize = 0;
     for (int g = o.firstGroup; g <= o.lastGroup; ++g)
-        for (int i = 1; i <= 10; ++i) passSize += inShard(o, g, i);
+        for (int i = 1; i <= groupSize; ++i) passSize += inShard(o, g, i);
     if (fileExists(base + ".csv")) {
         if (o.resume) {
             total -= passSize;
@@ -182,16 +227,16 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
 
     // Rows already complete in the files of an interrupted run of the same parameters.
     std::vector<ResultRow> rows;
-    bool doneInst[601] = {};
+    std::vector<bool> doneInst(1 + std::max(600, groupSize));
     if (o.resume && fileExists(base + ".csv.part")) {
-        if (!keptRows(base, id, rows)) return PassEnd::refused;
-        for (const ResultRow& row : rows) doneInst[(row.group - 1) * 10 + row.instance] = true;
+        if (!keptRows(o, base, id, rows)) return PassEnd::refused;
+        for (const ResultRow& row : rows) doneInst[rowInst(row)] = true;
         total -= static_cast<int>(rows.size());
     }
 
     // The kept rows are written anew, each file through one rename, so that a kill at any moment
     // leaves either the old or the new file; the solved instances are then appended.
-    std::string csvText = csvHeader() + "\n", jsonText, error;
+    std::string csvText = csvHeader(id.fileRun) + "\n", jsonText, error;
     for (const ResultRow& row : rows) {
         csvText += csvLine(id, row) + "\n";
         jsonText += row.policy + "\n";
@@ -205,17 +250,23 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
     bool complete = ok;
     for (paramNum = o.firstGroup; paramNum <= o.lastGroup && complete && !stopSignal; ++paramNum) {
         bool any = false;
-        for (instNum = 1; instNum <= 10 && complete && !stopSignal; ++instNum) {
+        for (instNum = 1; instNum <= groupSize && complete && !stopSignal; ++instNum) {
             int inst = (paramNum - 1) * 10 + instNum;
             if (!inShard(o, paramNum, instNum) || doneInst[inst]) continue;
+            std::string stem;
+            if (id.fileRun) {
+                projectFile = o.projects[instNum - 1].path;
+                stem = o.projects[instNum - 1].stem;
+            }
             uint32_t streamSeed = o.singleStream ? getRandState()
+                                  : id.fileRun   ? fileSeed(seed, distNum, stem)
                                                  : instanceSeed(seed, datasetType, distNum, paramNum, instNum);
             setRandState(streamSeed);
             if (!solveInstance()) {
                 complete = false;
                 break;
             }
-            ResultRow row = solvedRow(streamSeed);
+            ResultRow row = solvedRow(streamSeed, stem);
             row.policy = policyOfInstance(id, row);
             // The policy line first: a results row is never on disk without it.
             ok = writeOutput(jsonl, row.policy + "\n", error) && writeOutput(csv, csvLine(id, row) + "\n", error) &&
@@ -229,7 +280,7 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
             ++done;
             showProgress(o, done, total, false, start);
         }
-        if (any) showProgress(o, done, total, instNum > 10, start);
+        if (any) showProgress(o, done, total, instNum > groupSize, start);
     }
     std::string closeError;
     for (OutputFile* file : {&jsonl, &csv, &txt})
@@ -257,6 +308,17 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
     return stopSignal ? PassEnd::stopped : PassEnd::incomplete;
 }
 
+RunIdentity passIdentity(const BatchOptions& o, int dist, uint32_t seed)
+{
+    bool hv = o.method == 0 ? dist > 2 : o.method == 1;
+    RunIdentity id{o.files.empty() ? datasetName[o.dataset] : o.name, distName[dist], hv ? "HV" : "LV",
+                   std::to_string(budgetLabel), o.singleStream ? "single" : std::to_string(seed),
+                   o.files.empty() ? std::to_string(o.firstGroup) + "-" + std::to_string(o.lastGroup)
+                                   : std::to_string(o.projects.size()),
+                   "", !o.files.empty()};
+    return id;
+}
+
 int runBatch(const BatchOptions& o)
 {
     struct sigaction action = {};
@@ -278,7 +340,7 @@ int runBatch(const BatchOptions& o)
     for (uint64_t seed = o.firstSeed; seed <= o.lastSeed; ++seed)
         for (int d = 1; d <= 5; ++d)
             for (int g = o.firstGroup; g <= o.lastGroup && o.dist[d]; ++g)
-                for (int i = 1; i <= 10; ++i) total += inShard(o, g, i);
+                for (int i = 1; i <= instancesPerGroup(o); ++i) total += inShard(o, g, i);
     int done = 0;
     auto start = std::chrono::steady_clock::now();
 
@@ -287,11 +349,15 @@ int runBatch(const BatchOptions& o)
         for (distNum = 1; distNum <= 5; ++distNum) {
             if (!o.dist[distNum]) continue;
             PassEnd end = runPass(o, static_cast<uint32_t>(seed), done, total, start);
-            if (end == PassEnd::stopped) return 128 + stopSignal;
+            if (end == PassEnd::stopped) {
+                projectFile.clear();
+                return 128 + stopSignal;
+            }
             if (end == PassEnd::refused && code == exitClean) code = exitUsage;
             if (end == PassEnd::incomplete) code = exitIncomplete;
         }
     }
     if (!o.quiet && isatty(STDERR_FILENO)) std::fprintf(stderr, "\n");
+    projectFile.clear();
     return code;
 }

@@ -74,14 +74,11 @@ int runJobs(const BatchOptions& o)
 
     // Every shard is complete: merge its files per seed (a merge takes one run at a time).
     fillLabels();
-    std::string groups = std::to_string(o.firstGroup) + "-" + std::to_string(o.lastGroup);
     for (uint64_t seed = o.firstSeed; seed <= o.lastSeed; ++seed) {
         std::vector<std::string> files;
         for (int d = 1; d <= 5; ++d) {
             if (!o.dist[d]) continue;
-            bool hv = o.method == 0 ? d > 2 : o.method == 1;
-            RunIdentity id{datasetName[o.dataset], distName[d], hv ? "HV" : "LV", std::to_string(budgetLabel),
-                           std::to_string(seed), groups, ""};
+            RunIdentity id = passIdentity(o, d, static_cast<uint32_t>(seed));
             for (int k = 1; k <= o.jobs; ++k) files.push_back(resultsBase(o.reports, id, k, o.jobs) + ".csv");
         }
         int merged = mergeResults(files, o.reports);

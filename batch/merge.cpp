@@ -51,8 +51,10 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
         if (pass.firstFile.empty()) {
             pass.id = id;
             pass.firstFile = path;
-            pass.seen.assign(601, false);
-        } else if (id.runSeed != pass.id.runSeed || id.version != pass.id.version || id.groups != pass.id.groups) {
+            long long files = 0;
+            pass.seen.assign(1 + (id.fileRun && parseWhole(id.groups, 1, maxRunFiles, files) ? files : 600), false);
+        } else if (id.runSeed != pass.id.runSeed || id.version != pass.id.version || id.groups != pass.id.groups ||
+                   id.fileRun != pass.id.fileRun) {
             std::fprintf(stderr, "tarvo merge: %s and %s belong to different runs (seed %s / %s, version %s / %s, "
                          "groups %s / %s)\n", pass.firstFile.c_str(), path.c_str(), pass.id.runSeed.c_str(),
                          id.runSeed.c_str(), pass.id.version.c_str(), id.version.c_str(), pass.id.groups.c_str(),
@@ -60,8 +62,8 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
             return exitUsage;
         }
         for (ResultRow& row : rows) {
-            int inst = (row.group - 1) * 10 + row.instance;
-            if (inst < 1 || inst > 600 || pass.seen[inst]) continue;  // a duplicate keeps its first copy
+            int inst = rowInst(row);
+            if (inst < 1 || inst >= static_cast<int>(pass.seen.size()) || pass.seen[inst]) continue;  // a duplicate keeps its first copy
             pass.seen[inst] = true;
             pass.rows.push_back(row);
         }
@@ -71,15 +73,19 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
         return exitUsage;
     }
     for (auto& [key, pass] : passes) {
-        int first = 0, last = 0;
-        std::sscanf(pass.id.groups.c_str(), "%d-%d", &first, &last);
         std::string missing;
         int missingNum = 0;
-        for (int g = first; g <= last; ++g)
-            for (int i = 1; i <= 10; ++i)
-                if (!pass.seen[(g - 1) * 10 + i]) {
-                    missing += (missingNum++ ? " " : "") + instanceStem(pass.id.dataset, g, i);
-                }
+        if (pass.id.fileRun) {
+            // The shards' rows do not name the files they lack: those are told by number.
+            for (std::size_t k = 1; k < pass.seen.size(); ++k)
+                if (!pass.seen[k]) missing += (missingNum++ ? " " : "") + std::to_string(k);
+        } else {
+            int first = 0, last = 0;
+            std::sscanf(pass.id.groups.c_str(), "%d-%d", &first, &last);
+            for (int g = first; g <= last; ++g)
+                for (int i = 1; i <= 10; ++i)
+                    if (!pass.seen[(g - 1) * 10 + i]) missing += (missingNum++ ? " " : "") + instanceStem(pass.id.dataset, g, i);
+        }
         if (missingNum > 0) {
             std::fprintf(stderr, "tarvo merge: %s %s: %d instance(s) missing, nothing written: %s\n",
                          pass.id.dataset.c_str(), pass.id.distribution.c_str(), missingNum, missing.c_str());

@@ -2,6 +2,9 @@
 // spelling are the file format (see policyRecord.h).
 #include "batch/policyRecord.h"
 
+#include "batch/batch.h"
+#include "project/limits.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -136,6 +139,60 @@ static bool readArcs(const Json& object, int n, std::vector<PolicyArc>& arcs, st
     return true;
 }
 
+// The field named key as a string of 1..4096 characters without control characters.
+static bool textField(const Json& object, const char* key, std::string& value, std::string& fault)
+{
+    auto it = object.find(key);
+    if (it == object.end()) {
+        fault = std::string("\"") + key + "\" is missing";
+        return false;
+    }
+    bool ok = it->is_string() && !it->get_ref<const std::string&>().empty() &&
+              it->get_ref<const std::string&>().size() <= 4096;
+    if (ok)
+        for (unsigned char c : it->get_ref<const std::string&>()) ok = ok && c >= 0x20 && c != 0x7f;
+    if (!ok) {
+        std::string shown = it->dump();
+        if (shown.size() > 40) shown = shown.substr(0, 40) + "...";
+        fault = std::string("\"") + key + "\" is " + shown + ", not a file name";
+        return false;
+    }
+    value = it->get_ref<const std::string&>();
+    return true;
+}
+
+// A file run's record: the run's name, the file and its stem instead of group and instance,
+// and a list of any project size.
+static bool parseFileRecord(const Json& j, PolicyRecord& r, std::string& fault)
+{
+    int64_t config, inst, seed;
+    auto name = j.find("dataset");
+    if (name == j.end() || !name->is_string() || !validRunName(name->get_ref<const std::string&>())) {
+        fault = name == j.end() ? "\"dataset\" is missing" : "\"dataset\" is " + name->dump().substr(0, 40) +
+                                                                 ", not a run name";
+        return false;
+    }
+    r.dataset = name->get_ref<const std::string&>();
+    if (!nameField(j, "distribution", distributionNames, 5, r.distribution, fault) ||
+        !nameField(j, "method", methodNames, 2, r.method, fault) ||
+        !wholeField(j, "config", 1, 1000000000, config, fault) || !textField(j, "file", r.file, fault) ||
+        !textField(j, "stem", r.stem, fault) || !wholeField(j, "inst", 1, maxRunFiles, inst, fault) ||
+        !wholeField(j, "stream_seed", 0, 4294967295LL, seed, fault))
+        return false;
+    auto list = j.find("list");
+    int n = list != j.end() && list->is_array() ? static_cast<int>(list->size()) : 0;
+    if (list != j.end() && list->is_array() && (n < 3 || n > maxAct)) {
+        fault = "\"list\" holds " + std::to_string(n) + " activities, not 3.." + std::to_string(maxAct);
+        return false;
+    }
+    if (!readList(j, n, r.list, fault) || !readArcs(j, n, r.arcs, fault)) return false;
+    r.config = static_cast<int>(config);
+    r.group = r.instance = 0;
+    r.inst = static_cast<int>(inst);
+    r.streamSeed = static_cast<uint32_t>(seed);
+    return true;
+}
+
 bool parsePolicyLine(const std::string& line, PolicyRecord& r, std::string& fault)
 {
     Json j;
@@ -154,6 +211,7 @@ bool parsePolicyLine(const std::string& line, PolicyRecord& r, std::string& faul
         return false;
     }
     int64_t config, group, instance, inst, seed;
+    if (j.contains("file")) return parseFileRecord(j, r, fault);
     if (!nameField(j, "dataset", datasetNames, 4, r.dataset, fault) ||
         !nameField(j, "distribution", distributionNames, 5, r.distribution, fault) ||
         !nameField(j, "method", methodNames, 2, r.method, fault) ||
@@ -189,8 +247,13 @@ std::string policyLine(const PolicyRecord& r)
     j["distribution"] = r.distribution;
     j["method"] = r.method;
     j["config"] = r.config;
-    j["group"] = r.group;
-    j["instance"] = r.instance;
+    if (r.file.empty()) {
+        j["group"] = r.group;
+        j["instance"] = r.instance;
+    } else {
+        j["file"] = r.file;
+        j["stem"] = r.stem;
+    }
     j["inst"] = r.inst;
     j["stream_seed"] = r.streamSeed;
     Json list = Json::array();

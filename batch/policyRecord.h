@@ -14,6 +14,12 @@
 // - arcs the extra arcs in force with the list after Phase 2, [from, to, type] with type 1
 //   finish-to-start and 2 start-to-start (the chain left by LV, or the best member's arcs of HV).
 //
+// A file run's line names the file in place of group and instance:
+//   {"dataset":"RG30","distribution":"U1","method":"LV","config":5000,"file":"rg30/Pat1.rcp",
+//    "stem":"Pat1","inst":1,"stream_seed":...,"list":[...],"arcs":[...]}
+// - dataset the run's name; file the path as the run was given it; stem its base name without
+//   extension; inst the file's place in the run, 1..N; n any size 3..122.
+//
 // What the reader checks: the JSON syntax, every key present with its type, the names and ranges
 // above, inst agreeing with group and instance, the list a permutation of 1..n with 1 first and n
 // last, arcs between activities 1..n with a known type. What it cannot check without the project:
@@ -33,7 +39,8 @@ struct PolicyArc {
 struct PolicyRecord {
     std::string dataset, distribution, method;
     int config = 0;
-    int group = 0, instance = 0, inst = 0;
+    int group = 0, instance = 0, inst = 0;  // group and instance 0 in a file run's record
+    std::string file, stem;               // a file run's record only
     uint32_t streamSeed = 0;
     std::vector<int> list;            // places 1..n; entry 0 unused (0), as an activity list
     std::vector<PolicyArc> arcs;      // in the order of the line

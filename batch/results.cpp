@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 
 #include "batch/batch.h"
@@ -32,12 +33,14 @@ static const char* csvColumns[] = {"dataset", "distribution", "method", "config"
                                    "ph1_gap", "ph2_makespan", "ph2_gap", "smaller_gap", "cpu_seconds",
                                    "stream_seed", "version", "host"};
 constexpr int csvColumnNum = sizeof csvColumns / sizeof csvColumns[0];
+// A file run's rows name their file after these: the path as given and its stem.
+constexpr int fileColumnNum = csvColumnNum + 2;
 
-std::string csvHeader()
+std::string csvHeader(bool fileRun)
 {
     std::string h;
     for (int c = 0; c < csvColumnNum; ++c) h += std::string(c ? "," : "") + csvColumns[c];
-    return h;
+    return fileRun ? h + ",file,stem" : h;
 }
 
 // Numbers are written so that reading them back gives the same bits: makespans and the bound are
@@ -53,11 +56,18 @@ std::string csvLine(const RunIdentity& id, const ResultRow& row)
 {
     std::ostringstream line;
     line << id.dataset << "," << id.distribution << "," << id.method << "," << id.config << "," << id.runSeed << ","
-         << id.groups << "," << row.group << "," << row.instance << "," << (row.group - 1) * 10 + row.instance << ","
+         << id.groups << ",";
+    // A file run has no groups: its instances are numbered 1..N in the run's order of files.
+    if (id.fileRun)
+        line << ",," << row.instance << ",";
+    else
+        line << row.group << "," << row.instance << "," << (row.group - 1) * 10 + row.instance << ",";
+    line
          << row.activities << "," << exact(row.lowerBound, 9) << "," << exact(row.ph1Makespan, 9) << ","
          << exact(row.ph1Gap, 17) << "," << exact(row.ph2Makespan, 9) << "," << exact(row.ph2Gap, 17) << ","
          << exact(row.smallerGap, 17) << "," << exact(row.cpuSeconds, 17) << "," << row.streamSeed << ","
          << id.version << "," << (row.host.empty() ? hostName() : row.host);
+    if (id.fileRun) line << "," << row.file << "," << row.stem;
     return line.str();
 }
 
@@ -104,6 +114,11 @@ static bool oneOf(const std::string& text, std::initializer_list<const char*> na
 static bool knownIdentity(const RunIdentity& id)
 {
     long long a, b;
+    if (id.fileRun)
+        return validRunName(id.dataset) && oneOf(id.distribution, {"U1", "B1", "U2", "B2", "EXP"}) &&
+               oneOf(id.method, {"HV", "LV"}) && parseWhole(id.config, 1, 1000000000, a) &&
+               (id.runSeed == "single" || parseWhole(id.runSeed, 0, 4294967295LL, a)) &&
+               parseWhole(id.groups, 1, maxRunFiles, a) && id.version.find('/') == std::string::npos;
     std::size_t dash = id.groups.find('-');
     return oneOf(id.dataset, {"J30", "J60", "J90", "J120"}) && oneOf(id.distribution, {"U1", "B1", "U2", "B2", "EXP"}) &&
            oneOf(id.method, {"HV", "LV"}) && parseWhole(id.config, 1, 1000000000, a) &&
@@ -120,25 +135,37 @@ bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id,
     std::size_t end = text.rfind('\n');
     std::istringstream lines(end == std::string::npos ? std::string() : text.substr(0, end + 1));
     std::string line;
-    if (!std::getline(lines, line) || line != csvHeader()) {
+    if (!std::getline(lines, line) || (line != csvHeader(false) && line != csvHeader(true))) {
         error = path + ": line 1 is not the header of a tarvo results file";
         return false;
     }
+    const bool fileRun = line == csvHeader(true);
+    const int columns = fileRun ? fileColumnNum : csvColumnNum;
     int lineNo = 1;
     while (std::getline(lines, line)) {
         ++lineNo;
         std::string where = path + ": line " + std::to_string(lineNo);
         std::vector<std::string> f = splitCsv(line);
-        if (static_cast<int>(f.size()) != csvColumnNum) {
-            error = where + " has " + std::to_string(f.size()) + " fields, not " + std::to_string(csvColumnNum);
+        if (static_cast<int>(f.size()) != columns) {
+            error = where + " has " + std::to_string(f.size()) + " fields, not " + std::to_string(columns);
             return false;
         }
-        RunIdentity rowId{f[0], f[1], f[2], f[3], f[4], f[5], f[18]};
-        long long group, instance, inst, activities, seed;
+        RunIdentity rowId{f[0], f[1], f[2], f[3], f[4], f[5], f[18], fileRun};
+        long long group = 0, instance = 0, inst = 0, activities = 0, seed = 0;
         double v[csvColumnNum] = {};
-        bool ok = knownIdentity(rowId) && parseWhole(f[6], 1, 60, group) && parseWhole(f[7], 1, 10, instance) &&
-                  parseWhole(f[8], 1, 600, inst) && inst == (group - 1) * 10 + instance &&
-                  parseWhole(f[9], 3, 122, activities) && parseWhole(f[17], 0, 4294967295LL, seed);
+        bool ok = knownIdentity(rowId) && parseWhole(f[9], 3, 122, activities) &&
+                  parseWhole(f[17], 0, 4294967295LL, seed);
+        if (fileRun) {
+            // Instance k of a file run is kept as group 1, instance k.
+            long long files = 0;
+            ok = ok && parseWhole(rowId.groups, 1, maxRunFiles, files) && f[6].empty() && f[7].empty() &&
+                 parseWhole(f[8], 1, files, inst) && !f[20].empty() && !f[21].empty();
+            group = 1;
+            instance = inst;
+        } else {
+            ok = ok && parseWhole(f[6], 1, 60, group) && parseWhole(f[7], 1, 10, instance) &&
+                 parseWhole(f[8], 1, 600, inst) && inst == (group - 1) * 10 + instance;
+        }
         for (int c = 10; ok && c <= 16; ++c) ok = finiteNumber(f[c], v[c]);
         if (!ok) {
             error = where + " is not a results row";
@@ -164,6 +191,10 @@ bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id,
         row.cpuSeconds = v[16];
         row.streamSeed = static_cast<uint32_t>(seed);
         row.host = f[19];
+        if (fileRun) {
+            row.file = f[20];
+            row.stem = f[21];
+        }
         rows.push_back(row);
     }
     return true;
@@ -191,17 +222,26 @@ bool attachPolicies(const std::string& path, std::vector<ResultRow>& rows, std::
 {
     std::vector<PolicyRecord> records;
     if (!readPolicyFile(path, records, error)) return false;
-    std::vector<std::string> byInst(601);
-    for (const PolicyRecord& r : records) byInst[r.inst] = policyLine(r);
+    std::map<int, const PolicyRecord*> byInst;
+    for (const PolicyRecord& r : records) byInst[r.inst] = &r;
     for (ResultRow& row : rows) {
-        int inst = (row.group - 1) * 10 + row.instance;
-        if (byInst[inst].empty()) {
-            error = path + ": no complete policy line for instance " + std::to_string(inst) + " (group " +
-                    std::to_string(row.group) + ", instance " + std::to_string(row.instance) +
-                    "), although its results row is there";
+        int inst = rowInst(row);
+        auto it = byInst.find(inst);
+        if (it == byInst.end()) {
+            error = path + ": no complete policy line for instance " + std::to_string(inst) +
+                    (row.stem.empty() ? " (group " + std::to_string(row.group) + ", instance " +
+                                            std::to_string(row.instance) + ")"
+                                      : " (" + row.file + ")") +
+                    ", although its results row is there";
             return false;
         }
-        row.policy = byInst[inst];
+        if (it->second->stem != row.stem) {
+            error = path + ": line " + std::to_string(it->second->lineNo) + " holds the policy of \"" +
+                    it->second->stem + "\" for instance " + std::to_string(inst) + ", whose results row is \"" +
+                    row.stem + "\"";
+            return false;
+        }
+        row.policy = policyLine(*it->second);
     }
     return true;
 }
@@ -212,9 +252,15 @@ bool attachPolicies(const std::string& path, std::vector<ResultRow>& rows, std::
 
 static void sortByInstance(std::vector<ResultRow>& rows)
 {
-    std::sort(rows.begin(), rows.end(), [](const ResultRow& a, const ResultRow& b) {
-        return a.group * 10 + a.instance < b.group * 10 + b.instance;
-    });
+    std::sort(rows.begin(), rows.end(), [](const ResultRow& a, const ResultRow& b) { return rowInst(a) < rowInst(b); });
+}
+
+// The table that gives a file run's instance numbers their files, after the report's summary.
+static std::string fileTable(const std::vector<ResultRow>& rows)
+{
+    std::string table = "\nInst\tFile\n";
+    for (const ResultRow& row : rows) table += std::to_string(rowInst(row)) + "\t" + row.file + "\n";
+    return table;
 }
 
 std::string reportFromRows(std::vector<ResultRow> rows)
@@ -251,12 +297,13 @@ std::string reportFromRows(std::vector<ResultRow> rows)
 bool writeFinalFiles(const std::string& base, const RunIdentity& id, std::vector<ResultRow> rows, std::string& error)
 {
     sortByInstance(rows);
-    std::string csvText = csvHeader() + "\n", jsonText;
+    std::string csvText = csvHeader(id.fileRun) + "\n", jsonText;
     for (const ResultRow& row : rows) {
         csvText += csvLine(id, row) + "\n";
         jsonText += row.policy + "\n";
     }
-    return writeWhole(base + ".txt", reportFromRows(rows), error) && writeWhole(base + ".jsonl", jsonText, error) &&
+    std::string reportText = reportFromRows(rows) + (id.fileRun ? fileTable(rows) : "");
+    return writeWhole(base + ".txt", reportText, error) && writeWhole(base + ".jsonl", jsonText, error) &&
            writeWhole(base + ".csv", csvText, error);
 }
 

@@ -27,7 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (outcome.run) {
         bool anyDist = false;
         for (int d = 1; d <= 5; ++d) anyDist = anyDist || options.dist[d];
-        if (options.dataset < 1 || options.dataset > 4 || !anyDist || options.firstGroup < 1 ||
+        bool fileRun = !options.files.empty();
+        if (fileRun && (options.dataset != 0 || options.singleStream ||
+                        (!options.name.empty() && !validRunName(options.name))))
+            __builtin_trap();
+        if ((!fileRun && (options.dataset < 1 || options.dataset > 4)) || !anyDist || options.firstGroup < 1 ||
             options.firstGroup > options.lastGroup || options.lastGroup > (options.dataset == 4 ? 60 : 48) ||
             options.firstSeed > options.lastSeed || options.jobs < 1 || options.jobs > 256 ||
             (options.shardCount > 0 && (options.shard < 1 || options.shard > options.shardCount)))
