@@ -151,10 +151,15 @@ static bool keptRows(const BatchOptions& o, const std::string& base, const RunId
                          base.c_str(), row.instance, row.file.c_str(), o.projects[row.instance - 1].path.c_str());
             return false;
         }
-    int places = 1 + std::max(600, instancesPerGroup(o));
+    const int groupSize = instancesPerGroup(o), places = 1 + std::max(600, groupSize);
     std::vector<std::string> policies(places);
-    for (const PolicyRecord& r : records)
-        if (r.inst < places && r.stem == (id.fileRun ? o.projects[r.inst - 1].stem : "")) policies[r.inst] = policyLine(r);
+    // A policy line counts for the instance whose place and stem it names (a file run's records
+    // name their stem; a data set's records have none).
+    for (const PolicyRecord& r : records) {
+        bool own = id.fileRun ? r.inst <= groupSize && r.stem == o.projects[r.inst - 1].stem
+                              : r.inst < places && r.stem.empty();
+        if (own) policies[r.inst] = policyLine(r);
+    }
     std::vector<bool> seen(places);
     for (ResultRow& row : csvRows) {
         int inst = rowInst(row);

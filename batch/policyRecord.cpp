@@ -211,7 +211,7 @@ bool parsePolicyLine(const std::string& line, PolicyRecord& r, std::string& faul
         return false;
     }
     int64_t config, group, instance, inst, seed;
-    if (j.contains("file")) return parseFileRecord(j, r, fault);
+    if (j.contains("file") || j.contains("stem")) return parseFileRecord(j, r, fault);
     if (!nameField(j, "dataset", datasetNames, 4, r.dataset, fault) ||
         !nameField(j, "distribution", distributionNames, 5, r.distribution, fault) ||
         !nameField(j, "method", methodNames, 2, r.method, fault) ||

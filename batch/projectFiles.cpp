@@ -10,6 +10,9 @@
 #include <map>
 
 #include "batch/batch.h"
+#include "project/platform.h"
+#include "project/reader.h"
+#include "project/state.h"
 
 // The base name of a path, without a trailing slash.
 static std::string baseName(std::string path)
@@ -149,5 +152,20 @@ bool resolveFiles(BatchOptions& o)
         return false;
     }
     o.name = name;
+    // Every file is read once before anything is solved, so that a damaged file is reported at
+    // the start with all others, not after hours of work on the files before it.
+    setKeyWaits(false);
+    int unreadable = 0;
+    for (const ProjectFile& f : o.projects) {
+        projectFile = f.path;
+        unreadable += !readInstance();
+    }
+    projectFile.clear();
+    std::fflush(stdout);
+    if (unreadable > 0) {
+        std::fprintf(stderr, "tarvo: %d of the %zu files cannot be read (see above); nothing was solved\n",
+                     unreadable, o.projects.size());
+        return false;
+    }
     return true;
 }

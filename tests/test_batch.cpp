@@ -1,7 +1,11 @@
 // The batch commands' readers and names: policy records (the format resume, merge and
-// evaluation share), results rows, the flags of `tarvo run` and the file names per seed and shard.
+// evaluation share), results rows, the flags of `tarvo run`, the file names per seed and shard, and
+// the files, rows and records of file runs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -168,4 +172,129 @@ TEST(batchFiles, namesCarryTheSeedButForSeedOneAndTheShard)
     EXPECT_EQ(resultsBase("R", id, 2, 3), "R/J60-U1-#5000sch-LV-seed12-shard2of3");
     EXPECT_EQ(policyPathFor("R/x.csv"), "R/x.jsonl");
     EXPECT_EQ(policyPathFor("R/x.csv.part"), "R/x.jsonl.part");
+}
+
+// ---------------------------------------------------------------------------------------------
+// File runs
+// ---------------------------------------------------------------------------------------------
+
+TEST(fileRun, policyLinesNameTheFileAndReadBackByteForByte)
+{
+    const std::string line =
+        "{\"dataset\":\"RG30\",\"distribution\":\"B1\",\"method\":\"LV\",\"config\":5000,\"file\":\"sets/rg/Pat 7.rcp\","
+        "\"stem\":\"Pat 7\",\"inst\":712,\"stream_seed\":99,\"list\":[1,3,2,4,5],\"arcs\":[[3,2,2]]}";
+    PolicyRecord r;
+    std::string fault;
+    ASSERT_TRUE(parsePolicyLine(line, r, fault)) << fault;
+    EXPECT_EQ(r.file, "sets/rg/Pat 7.rcp");
+    EXPECT_EQ(r.stem, "Pat 7");
+    EXPECT_EQ(r.inst, 712);
+    EXPECT_EQ(r.group, 0);
+    EXPECT_EQ(r.list.size(), 6u);  // any project size, not the data set's
+    EXPECT_EQ(policyLine(r), line);
+
+    auto faultWith = [&](const std::string& from, const std::string& to) {
+        std::string bad = line;
+        bad.replace(bad.find(from), from.size(), to);
+        PolicyRecord x;
+        std::string why;
+        EXPECT_FALSE(parsePolicyLine(bad, x, why)) << bad;
+        return why;
+    };
+    EXPECT_EQ(faultWith("\"RG30\"", "\"../x\""), "\"dataset\" is \"../x\", not a run name");
+    EXPECT_EQ(faultWith("\"RG30\"", "\"J30\""), "\"dataset\" is \"J30\", not a run name");
+    EXPECT_EQ(faultWith("\"stem\":\"Pat 7\"", "\"stem\":\"\""), "\"stem\" is \"\", not a file name");
+    EXPECT_EQ(faultWith("\"file\":\"sets/rg/Pat 7.rcp\",", ""), "\"file\" is missing");
+    EXPECT_EQ(faultWith("[1,3,2,4,5]", "[1,2]"), "\"list\" holds 2 activities, not 3..122");
+    EXPECT_EQ(faultWith("[1,3,2,4,5]", "[1,3,2,5,4]"), "\"list\" must start with activity 1 and end with activity 5");
+    EXPECT_EQ(faultWith("[[3,2,2]]", "[[3,6,2]]"), "\"arcs\" entry 1 does not join two activities 1..5");
+}
+
+TEST(fileRun, resultsRowsCarryFileAndStemAndKeepTheirPlace)
+{
+    RunIdentity id{"mine", "U2", "HV", "5000", "3", "250", "v", true};
+    ResultRow row;
+    row.group = 1;
+    row.instance = 250;
+    row.activities = 17;
+    row.lowerBound = 21;
+    row.ph1Makespan = 30.25;
+    row.file = "a/b.sm";
+    row.stem = "b";
+    std::string line = csvLine(id, row);
+    EXPECT_EQ(line.substr(0, 30), "mine,U2,HV,5000,3,250,,,250,17");
+    EXPECT_EQ(line.substr(line.size() - 9), ",a/b.sm,b");
+    RunIdentity back;
+    std::vector<ResultRow> rows;
+    std::string error;
+    ASSERT_TRUE(parseCsv(csvHeader(true) + "\n" + line + "\n", "f.csv", back, rows, error)) << error;
+    EXPECT_TRUE(back.fileRun);
+    EXPECT_EQ(back.dataset, "mine");
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rowInst(rows[0]), 250);
+    EXPECT_EQ(rows[0].stem, "b");
+    EXPECT_EQ(csvLine(back, rows[0]), line);
+    // A place beyond the run's number of files, a row under the other header, a missing stem.
+    rows.clear();
+    std::string beyond = line;
+    beyond.replace(beyond.find(",,250,"), 6, ",,251,");
+    EXPECT_FALSE(parseCsv(csvHeader(true) + "\n" + beyond + "\n", "f.csv", back, rows, error));
+    EXPECT_EQ(error, "f.csv: line 2 is not a results row");
+    EXPECT_FALSE(parseCsv(csvHeader() + "\n" + line + "\n", "f.csv", back, rows, error));
+    EXPECT_EQ(error, "f.csv: line 2 has 22 fields, not 20");
+    EXPECT_FALSE(parseCsv(csvHeader(true) + "\n" + line.substr(0, line.size() - 1) + "\n", "f.csv", back, rows, error));
+    EXPECT_EQ(error, "f.csv: line 2 is not a results row");
+}
+
+TEST(fileRun, flagsOfAFileRunAndTheirRefusals)
+{
+    BatchOptions o;
+    FlagsOutcome out = parseBatchFlags({"--files", "a", "--files=-b.sm", "--name", "RG+30", "--dist", "U1", "--jobs", "2"}, o);
+    ASSERT_TRUE(out.run) << out.text;
+    EXPECT_EQ(o.files, (std::vector<std::string>{"a", "-b.sm"}));
+    EXPECT_EQ(o.dataset, 0);
+    BatchOptions again;
+    ASSERT_TRUE(parseBatchFlags(batchFlags(o), again).run);
+    EXPECT_EQ(again.files, o.files);
+    EXPECT_EQ(again.name, "RG+30");
+    for (auto words : std::vector<std::vector<std::string>>{{"--files", "a", "--dataset", "J30"},
+                                                            {"--files", "a", "--groups", "1"},
+                                                            {"--files", "a", "--single-stream"},
+                                                            {"--files", "a", "--name", "J120"},
+                                                            {"--files", "a", "--name", "a/b"},
+                                                            {"--dataset", "J30", "--name", "x"}}) {
+        BatchOptions x;
+        FlagsOutcome refused = parseBatchFlags(words, x);
+        EXPECT_FALSE(refused.run);
+        EXPECT_EQ(refused.code, exitUsage);
+        EXPECT_NE(refused.text.find("tarvo: "), std::string::npos);
+    }
+}
+
+TEST(fileRun, foldersListTheirProjectFilesInNameOrder)
+{
+    char folderTemplate[] = "/tmp/tarvo-files.XXXXXX";
+    std::string folder = mkdtemp(folderTemplate);
+    for (const char* name : {"b.rcp", "a.SM", "c.txt", "B.sm", "d.sm.bak"}) std::fclose(std::fopen((folder + "/" + name).c_str(), "w"));
+    std::vector<ProjectFile> files;
+    std::string error;
+    ASSERT_TRUE(listProjectFiles({folder + "/", folder + "/c.txt"}, files, error)) << error;
+    std::vector<std::string> stems;
+    for (const ProjectFile& f : files) stems.push_back(f.stem);
+    EXPECT_EQ(stems, (std::vector<std::string>{"B", "a", "b", "c"}));  // byte order; a named file whatever its extension
+    EXPECT_EQ(files[0].path, folder + "/B.sm");
+    EXPECT_FALSE(listProjectFiles({folder, folder + "/b.rcp"}, files, error));
+    EXPECT_EQ(error, folder + "/b.rcp and " + folder + "/b.rcp have the same stem \"b\", which names the results and "
+                     "seeds the stream (rename one)");
+    EXPECT_FALSE(listProjectFiles({folder + "/nothing"}, files, error));
+    EXPECT_EQ(error, folder + "/nothing: No such file or directory");
+    std::string empty = folder + "/empty";
+    ASSERT_EQ(mkdir(empty.c_str(), 0700), 0);
+    EXPECT_FALSE(listProjectFiles({empty}, files, error));
+    EXPECT_EQ(error, empty + ": the folder holds no .sm or .rcp files");
+    std::fclose(std::fopen((empty + "/co,ma.sm").c_str(), "w"));
+    EXPECT_FALSE(listProjectFiles({empty}, files, error));
+    EXPECT_EQ(error, "\"" + empty + "/co,ma.sm\": a path with a comma, a quote or a control character cannot stand in "
+                     "the results files (rename the file)");
+    std::system(("rm -rf " + folder).c_str());
 }
