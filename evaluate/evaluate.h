@@ -13,10 +13,13 @@ int runEvaluate(int argc, char** argv);
 
 // One row of an evaluation file: one policy of one instance under one evaluation distribution.
 // Empty numeric fields (in_sample, bias without the batch .csv; the paired columns of ph1 rows)
-// read as NaN. The columns are those of the list in evalFiles.cpp, run_version last.
+// read as NaN. The columns are those of the list in evalFiles.cpp, run_version last; a file run's
+// rows leave group and instance empty (0 here) and name the project in two more columns, file and
+// stem, as its batch results do.
 struct EvalRow {
     std::string dataset, distribution, evalDistribution, method, config, runSeed;
     int group = 0, instance = 0;
+    std::string file, stem;           // a file run's rows only
     std::string policy;               // "ph1" or "ph2"
     long runs = 0;
     uint32_t evalSeed = 0;
@@ -26,10 +29,11 @@ struct EvalRow {
     std::string runVersion;           // of the batch run that found the policy ("" without its .csv)
 };
 
-std::string evalCsvHeader();
+std::string evalCsvHeader(bool fileRun = false);
+// The row in the layout its stem says: a file run's when stem is not empty.
 std::string evalCsvLine(const EvalRow& row);
-// Reads the complete rows (lines ended by a line feed) of an evaluation file; false with a message
-// naming the file and line when it is not one.
+// Reads the complete rows (lines ended by a line feed) of an evaluation file of either layout;
+// false with a message naming the file and line when it is not one.
 bool readEvalCsv(const std::string& path, std::vector<EvalRow>& rows, std::string& error);
 // Writes a number so that it reads back bit for bit (NaN as an empty field).
 std::string exactNumber(double value);

@@ -58,6 +58,8 @@ struct Options {
 struct Input {
     std::string path, base;
     std::vector<PolicyRecord> records;
+    bool fileRun = false;                         // records of a file run, named by stem
+    std::map<std::string, int> instOfStem;        // a file run's stems -> their places in the run
     std::vector<double> inSample1, inSample2;    // per record; NaN without a row
     std::string runSeed, runVersion;              // "" without the .csv
     std::vector<int> dists;                       // evaluation distributions 1..5
@@ -89,6 +91,23 @@ int failWith(int code, const std::string& what)
 }
 
 std::string systemReason() { return std::strerror(errno); }
+
+// Whether an evaluation row belongs to a record: a file run's by its stem (never by its place, which
+// another run of the same project may give another number), a PSPLIB one by group and instance.
+bool rowOfRecord(const EvalRow& row, const PolicyRecord& r)
+{
+    return r.stem.empty() ? row.stem.empty() && row.group == r.group && row.instance == r.instance
+                          : row.stem == r.stem;
+}
+
+// The place of a row's instance in its run, for sorting: the report's number for PSPLIB (so group,
+// then instance), the file's place for a file run, whose stem then breaks any tie.
+std::tuple<int, std::string> placeOf(const Input& in, int group, int instance, const std::string& stem)
+{
+    if (stem.empty()) return {(group - 1) * 10 + instance, stem};
+    auto it = in.instOfStem.find(stem);
+    return {it == in.instOfStem.end() ? 0 : it->second, stem};
+}
 
 bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
@@ -127,13 +146,19 @@ bool parseOptions(int argc, char** argv, Options& o, int& code)
     app.add_option("--dist", o.dist, "searched (default), a list such as U1,EXP, or all");
     app.add_option("--levels", o.levels, "draw from the L-level tabulation of the search instead (default 0: exact)")
         ->check(CLI::Range(0, 1000000));
-    app.add_option("--instances", o.instances, "folder of the .sm files (default Instances)");
+    app.add_option("--instances", o.instances,
+                   "folder of the .sm files (default Instances); a file run's records (tarvo run --files) name "
+                   "their own project files, read by the path the run was given, from the current folder");
     app.add_option("--reports", o.reports, "folder of the output files (default: the input's folder)");
     app.add_option("--jobs", o.jobs, "worker processes (default 1)")->check(CLI::Range(1, 256));
     app.add_flag("--resume", o.resume, "keep the instances already complete in this command's files");
     app.add_option("--samples", o.samples, "also write every run's makespan to this JSON Lines file");
     app.add_flag("--quiet", o.quiet, "no progress on standard error");
-    app.add_option("files", o.files, "policy files of batch runs")->required();
+    app.add_option("files", o.files, "policy files of batch runs (PSPLIB sets or file runs)")->required();
+    app.footer("A file run's policies are evaluated like a PSPLIB set's: their results files carry the columns "
+               "file and stem after the others (group and instance empty), their samples lines file and stem "
+               "instead of group and instance, and each project's scenarios follow from its stem, the "
+               "distribution and the seed, so the same project gets the same scenarios in any run.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -171,22 +196,29 @@ bool readInput(const Options& o, const std::string& path, Input& in)
     // by the reader if it was cut short).
     if (!text.empty() && text.back() != '\n') text += '\n';
     if (!parsePolicyText(text, path, in.records, error)) return refuse(error);
-    std::map<int, int> seen;   // instance number -> line
+    std::map<std::string, int> seen;   // instance stem -> line
     uint8_t list[actDim];
     for (const PolicyRecord& r : in.records) {
         const PolicyRecord& first = in.records.front();
         const std::string where = path + ": line " + std::to_string(r.lineNo) + ": ";
+        // A run's name is never a PSPLIB set's, so equal names also mean records of one kind.
         if (r.dataset != first.dataset || r.distribution != first.distribution || r.method != first.method ||
             r.config != first.config)
             return refuse(where + r.dataset + " " + r.distribution + " " + r.method + " " + std::to_string(r.config) +
                           " belongs to another run than line " + std::to_string(first.lineNo));
-        if (seen.count(r.inst))
-            return refuse(where + "instance " + instanceStem(r) + " was given before, on line " +
-                          std::to_string(seen[r.inst]));
-        seen[r.inst] = r.lineNo;
+        const std::string stem = instanceStem(r);
+        if (seen.count(stem))
+            return refuse(where + "instance " + stem + " was given before, on line " + std::to_string(seen[stem]));
+        seen[stem] = r.lineNo;
+        if (!r.stem.empty()) in.instOfStem[r.stem] = r.inst;
         if (!loadPolicy(r, o.instances, path, list, error)) return refuse(error);
+        // A project whose durations are all 0 has no gap to give (a lower bound of 0).
+        if (!(earlyFinish[actNum] > 0))
+            return refuse(where + "instance " + stem + " has the lower bound 0 (no activity takes time): its gaps "
+                          "cannot be computed");
     }
     if (in.records.empty()) return refuse(path + ": holds no policy record");
+    in.fileRun = !in.records.front().stem.empty();
     parseDistList(o.dist, distributionOf(in.records.front()), in.dists);
 
     // The batch run's own estimates, from the .csv beside the .jsonl.
@@ -203,13 +235,16 @@ bool readInput(const Options& o, const std::string& path, Input& in)
     if (!readCsv(csvPath, id, rows, error)) return refuse(error);
     const PolicyRecord& first = in.records.front();
     if (!rows.empty() && (id.dataset != first.dataset || id.distribution != first.distribution ||
-                          id.method != first.method || id.config != std::to_string(first.config)))
+                          id.method != first.method || id.config != std::to_string(first.config) ||
+                          id.fileRun != in.fileRun))
         return refuse(csvPath + " belongs to another run than " + path);
     in.runSeed = id.runSeed;
     in.runVersion = id.version;
+    // A file run's rows join their records by stem: the run may list the files in another order.
     for (std::size_t k = 0; k < in.records.size(); ++k)
         for (const ResultRow& row : rows)
-            if (row.group == in.records[k].group && row.instance == in.records[k].instance) {
+            if (in.fileRun ? row.stem == in.records[k].stem
+                           : row.group == in.records[k].group && row.instance == in.records[k].instance) {
                 // The batch run's estimates are floats written with 9 digits: back to the float.
                 in.inSample1[k] = static_cast<float>(row.ph1Makespan);
                 in.inSample2[k] = static_cast<float>(row.ph2Makespan);
@@ -230,8 +265,7 @@ std::string samplesLine(const std::string& outputName, const EvalRow& r, const s
     head["eval_distribution"] = r.evalDistribution;
     head["method"] = r.method;
     head["config"] = std::stoi(r.config);
-    head["group"] = r.group;
-    head["instance"] = r.instance;
+    putInstanceKeys(head, r.group, r.instance, r.file, r.stem);
     head["policy"] = r.policy;
     head["eval_seed"] = r.evalSeed;
     head["runs"] = r.runs;
@@ -262,7 +296,7 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
     for (int out : outputs) {
         const Output& output = all[out];
         ScenarioSource source;
-        makeScenarioSource(source, datasetOf(r), r.group, r.instance, output.dist, o.seed, o.levels);
+        makeScenarioSource(source, scenarioKeyOf(r, output.dist, o.seed), output.dist, o.levels);
         m1.resize(o.runs);
         m2.resize(o.runs);
         for (long run = 1; run <= o.runs; ++run) {
@@ -281,6 +315,8 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
             row.runSeed = in.runSeed;
             row.group = r.group;
             row.instance = r.instance;
+            row.file = r.file;
+            row.stem = r.stem;
             row.policy = p == 0 ? "ph1" : "ph2";
             row.evalSeed = o.seed;
             row.lowerBound = earlyFinish[actNum];
@@ -341,10 +377,10 @@ void takeMessage(Writer& w, const std::string& message)
     }
 }
 
-// Key of a samples line for sorting: output place, group, instance, policy.
+// Key of a samples line for sorting: output place, group, instance (or a file run's stem), policy.
 struct SamplesPlace {
     int output, group, instance;
-    std::string policy;
+    std::string stem, policy;
     long offset, length;
 };
 
@@ -364,7 +400,10 @@ bool indexSamples(const std::string& path, const std::map<std::string, int>& out
         if (name != outputNames.end() && cut != std::string::npos) {
             nlohmann::json head = nlohmann::json::parse(line.substr(tab + 1, cut - tab - 1) + "}", nullptr, false);
             if (!head.is_discarded() && head.contains("group") && head.contains("instance") && head.contains("policy"))
-                places.push_back({name->second, head["group"].get<int>(), head["instance"].get<int>(),
+                places.push_back({name->second, head["group"].get<int>(), head["instance"].get<int>(), "",
+                                  head["policy"].get<std::string>(), offset, length});
+            else if (!head.is_discarded() && head.contains("stem") && head.contains("policy"))
+                places.push_back({name->second, 0, 0, head["stem"].get<std::string>(),
                                   head["policy"].get<std::string>(), offset, length});
         }
         offset += length;
@@ -510,11 +549,11 @@ int runEvaluate(int argc, char** argv)
 
     // Complete files are kept (--resume) or refused; rows of interrupted ones kept with --resume.
     std::vector<SamplesPlace> keptSamples;
-    std::set<std::tuple<int, int, int, std::string>> haveSamples;
+    std::set<std::tuple<int, int, int, std::string, std::string>> haveSamples;
     std::string samplesPart = o.samples + ".part";
     if (o.resume && !o.samples.empty() && fileExists(samplesPart)) {
         indexSamples(samplesPart, outputNames, keptSamples);
-        for (const SamplesPlace& p : keptSamples) haveSamples.insert({p.output, p.group, p.instance, p.policy});
+        for (const SamplesPlace& p : keptSamples) haveSamples.insert({p.output, p.group, p.instance, p.stem, p.policy});
     }
     for (std::size_t x = 0; x < outputs.size(); ++x) {
         Output& out = outputs[x];
@@ -539,20 +578,19 @@ int runEvaluate(int argc, char** argv)
             for (std::size_t k = 0; k < in.records.size(); ++k) {
                 int found = 0;
                 for (const EvalRow& r : rows)
-                    if (r.group == in.records[k].group && r.instance == in.records[k].instance &&
+                    if (rowOfRecord(r, in.records[k]) &&
                         (o.samples.empty() ||
-                         haveSamples.count({static_cast<int>(x), r.group, r.instance, r.policy})))
+                         haveSamples.count({static_cast<int>(x), r.group, r.instance, r.stem, r.policy})))
                         ++found;
                 out.done[k] = found == 2;
             }
             for (const EvalRow& r : rows)
                 for (std::size_t k = 0; k < in.records.size(); ++k)
-                    if (out.done[k] && r.group == in.records[k].group && r.instance == in.records[k].instance)
-                        kept.push_back(r);
+                    if (out.done[k] && rowOfRecord(r, in.records[k])) kept.push_back(r);
         }
         std::string error;
         if (!openOutput(out.part, out.path + ".part", false, error)) return failWith(exitIncomplete, "cannot write " + error);
-        std::string text = evalCsvHeader() + "\n";
+        std::string text = evalCsvHeader(in.fileRun) + "\n";
         for (const EvalRow& r : kept) text += evalCsvLine(r) + "\n";
         if (!writeAll(out.part, text)) return exitIncomplete;
     }
@@ -565,8 +603,9 @@ int runEvaluate(int argc, char** argv)
             const Output& out = outputs[p.output];
             const Input& in = inputs[out.input];
             for (std::size_t k = 0; k < in.records.size(); ++k)
-                if (out.done[k] && !out.complete && in.records[k].group == p.group &&
-                    in.records[k].instance == p.instance)
+                if (out.done[k] && !out.complete &&
+                    (in.fileRun ? in.records[k].stem == p.stem
+                                : p.stem.empty() && in.records[k].group == p.group && in.records[k].instance == p.instance))
                     keep.push_back(p);
         }
         OutputFile fresh;
@@ -711,10 +750,12 @@ int runEvaluate(int argc, char** argv)
         std::vector<EvalRow> rows;
         std::string error;
         if (!readEvalCsv(out.path + ".part", rows, error)) return failWith(exitIncomplete, error);
-        std::sort(rows.begin(), rows.end(), [](const EvalRow& a, const EvalRow& b) {
-            return std::tie(a.group, a.instance, a.policy) < std::tie(b.group, b.instance, b.policy);
+        const Input& in = inputs[out.input];
+        std::sort(rows.begin(), rows.end(), [&in](const EvalRow& a, const EvalRow& b) {
+            return std::make_tuple(placeOf(in, a.group, a.instance, a.stem), a.policy) <
+                   std::make_tuple(placeOf(in, b.group, b.instance, b.stem), b.policy);
         });
-        std::string text = evalCsvHeader() + "\n";
+        std::string text = evalCsvHeader(in.fileRun) + "\n";
         for (const EvalRow& r : rows) text += evalCsvLine(r) + "\n";
         if (!writeWhole(out.path, text, error)) return failWith(exitIncomplete, "cannot write " + error);
         std::remove((out.path + ".part").c_str());
@@ -722,9 +763,12 @@ int runEvaluate(int argc, char** argv)
     if (!o.samples.empty()) {
         std::vector<SamplesPlace> places;
         indexSamples(samplesPart, outputNames, places);
-        std::sort(places.begin(), places.end(), [](const SamplesPlace& a, const SamplesPlace& b) {
-            return std::tie(a.output, a.group, a.instance, a.policy) < std::tie(b.output, b.group, b.instance, b.policy);
-        });
+        auto key = [&](const SamplesPlace& p) {
+            return std::make_tuple(p.output, placeOf(inputs[outputs[p.output].input], p.group, p.instance, p.stem),
+                                   p.policy);
+        };
+        std::sort(places.begin(), places.end(),
+                  [&key](const SamplesPlace& a, const SamplesPlace& b) { return key(a) < key(b); });
         OutputFile final;
         std::string error;
         if (!openOutput(final, o.samples + ".new", false, error)) return failWith(exitIncomplete, "cannot write " + error);

@@ -3,8 +3,10 @@
 #include "evaluate/policy.h"
 
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "engine/engine.h"
+#include "evaluate/scenarios.h"
 #include "phase2/phase2.h"
 #include "project/cpm.h"
 #include "project/platform.h"
@@ -41,8 +43,26 @@ bool isHVRecord(const PolicyRecord& r) { return r.method == "HV"; }
 
 std::string instanceStem(const PolicyRecord& r)
 {
+    if (!r.stem.empty()) return r.stem;
     static const char* const stems[] = {"", "j30", "j60", "j90", "j120"};
     return stems[datasetOf(r)] + std::to_string(r.group) + "_" + std::to_string(r.instance);
+}
+
+uint64_t scenarioKeyOf(const PolicyRecord& r, int dist, uint32_t seed)
+{
+    return r.stem.empty() ? scenarioKey(datasetOf(r), r.group, r.instance, dist, seed) : fileScenarioKey(r.stem, dist, seed);
+}
+
+void putInstanceKeys(nlohmann::ordered_json& line, int group, int instance, const std::string& file,
+                     const std::string& stem)
+{
+    if (stem.empty()) {
+        line["group"] = group;
+        line["instance"] = instance;
+    } else {
+        line["file"] = file;
+        line["stem"] = stem;
+    }
 }
 
 static std::string arcText(const PolicyArc& arc)
@@ -113,9 +133,13 @@ bool loadPolicy(const PolicyRecord& r, const std::string& instances, const std::
     datasetType = datasetOf(r);
     paramNum = r.group;
     instNum = r.instance;
-    if (!readInstance())
-        return fault(error, file, lineNo, "instance " + instanceStem(r) + " cannot be read from " + instances +
-                                              " (see the message above)");
+    // A file run's project is read from its own path; the next PSPLIB record reads the folder again.
+    projectFile = r.file;
+    const bool read = readInstance();
+    projectFile.clear();
+    if (!read)
+        return fault(error, file, lineNo, "instance " + instanceStem(r) + " cannot be read from " +
+                                              (r.file.empty() ? instances : r.file) + " (see the message above)");
     // The starting values the critical-path passes expect (buildSamplePool sets them in a search).
     for (int i = 0; i <= actNum; ++i) {
         earlyStart[i] = -1.0f;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 
 #include "batch/policyRecord.h"
@@ -12,10 +13,18 @@
 int datasetOf(const PolicyRecord& record);
 int distributionOf(const PolicyRecord& record);
 bool isHVRecord(const PolicyRecord& record);
-// Instance file stem of the record, e.g. j3017_3.
+// Instance file stem of the record, e.g. j3017_3; a file run's record gives its own stem.
 std::string instanceStem(const PolicyRecord& record);
+// Key of the record's scenario stream under distribution dist (1..5) and seed: by data set, group
+// and instance for PSPLIB, by stem for a file run (scenarios.h).
+uint64_t scenarioKeyOf(const PolicyRecord& record, int dist, uint32_t seed);
+// Adds to a JSON line the keys that name its instance, as the policy records do: group and
+// instance, or a file run's file and stem (stem not empty).
+void putInstanceKeys(nlohmann::ordered_json& line, int group, int instance, const std::string& file,
+                     const std::string& stem);
 
-// Reads the record's instance from the folder instances (readInstance: the project tables),
+// Reads the record's instance from the folder instances (a file run's record: its file, the path
+// as the run was given it, relative to the current folder; readInstance: the project tables),
 // computes its critical-path times (earlyFinish[actNum] is the lower bound), and checks the
 // policy against the project: the list a permutation of 1..actNum in precedence order, every arc
 // between two distinct activities of the project, of type 1 or 2, and closing no cycle with the

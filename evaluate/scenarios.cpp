@@ -25,6 +25,15 @@ static uint64_t splitMix64(uint64_t z)
     return z ^ (z >> 31);
 }
 
+uint64_t fileScenarioKey(const std::string& stem, int dist, uint32_t seed)
+{
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (unsigned char c : stem) h = (h ^ c) * 0x100000001b3ull;
+    // seed << 8 ^ dist is one-to-one (dist < 256); the hash is mixed first so that stems differing
+    // in one byte do not give keys differing in a few bits.
+    return splitMix64(splitMix64(h) ^ (uint64_t{seed} << 8) ^ uint64_t(dist));
+}
+
 // ---- Tables kept for the process's lifetime ----
 
 // Beta tables by first shape (the second is twice it): B2 has one shape, B1 one per duration.
@@ -58,7 +67,12 @@ static const float* levelRow(int dist, uint16_t d, int levels)
 
 void makeScenarioSource(ScenarioSource& s, int dataset, int group, int instance, int dist, uint32_t seed, int levels)
 {
-    s.key = scenarioKey(dataset, group, instance, dist, seed);
+    makeScenarioSource(s, scenarioKey(dataset, group, instance, dist, seed), dist, levels);
+}
+
+void makeScenarioSource(ScenarioSource& s, uint64_t key, int dist, int levels)
+{
+    s.key = key;
     s.stream = pcg64(splitMix64(s.key), s.key);
     s.next = 1;
     s.n = actNum;

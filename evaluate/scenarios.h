@@ -11,6 +11,11 @@
 // (pcg64's advance), both policies of an instance are run on the same scenarios, and the result
 // of an instance depends on nothing but these five values and the levels.
 //
+// A project of a file run is keyed by its stem instead, never by its place in the run:
+//   key = splitMix64(splitMix64(fnv1a64(stem)) ^ seed << 8 ^ distribution),
+// fnv1a64 the 64-bit FNV-1a hash of the stem's bytes; so a project gets the same scenarios in any
+// run of any files, folder or layout, and two projects of one run get unrelated streams.
+//
 // Durations for nominal d (activities of duration 0 always take 0):
 //   U1  uniform on [d - sqrt d, d + sqrt d], or on [0, d + sqrt d] when d - sqrt d <= 0
 //   B1  d/2 + 3d/2 X, X ~ Beta(a, 2a), a = d/2 - 1/3
@@ -25,6 +30,7 @@
 
 #include <cstdint>
 #include <pcg_random.hpp>
+#include <string>
 #include <vector>
 
 #include "project/state.h"
@@ -45,14 +51,17 @@ struct ScenarioSource {
     const float* row[actDim] = {};    // levels > 0: the activity's L-level row, entries 1..L
 };
 
-// Key of the stream (see above).
+// Keys of the stream (see above): a PSPLIB instance's, and a file run's project's by its stem.
 uint64_t scenarioKey(int dataset, int group, int instance, int dist, uint32_t seed);
+uint64_t fileScenarioKey(const std::string& stem, int dist, uint32_t seed);
 
 // Prepares the scenarios of the loaded instance (actNum, dur) for data set 1..4, group, instance,
 // distribution 1..5, seed and levels (0 = exact). Tables of beta shapes and of tabulations are
 // built on first use and kept for the process's lifetime (nothing is made while runs are drawn).
 void makeScenarioSource(ScenarioSource& source, int dataset, int group, int instance, int dist, uint32_t seed,
                         int levels);
+// The same for the stream of a key made above (a file run's project: fileScenarioKey).
+void makeScenarioSource(ScenarioSource& source, uint64_t key, int dist, int levels);
 
 // Durations of scenario k >= 1 into durations[1..n] (durations[0] = 0). In order (k = the last
 // k + 1) it costs n draws; any other k first moves the stream in O(log k) steps.

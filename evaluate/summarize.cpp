@@ -20,8 +20,10 @@
 namespace {
 
 // Per seed: the instances seen (the first row of an instance counts) and the per-instance values.
+// An instance is named by its report number for PSPLIB, by its stem for a file run, whose numbers
+// depend on the order the run was given its files.
 struct SeedData {
-    std::set<int> batchInstances, evalInstances;
+    std::set<std::string> batchInstances, evalInstances;
     std::vector<double> ph1Gap, smallerGap, cpu;
     std::vector<double> evalPh1Gap, evalPh2Gap, bias;
 };
@@ -80,7 +82,7 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
     for (const std::string& path : paths) {
         std::string header;
         if (!firstLine(path, header, error)) return false;
-        if (header == csvHeader()) {
+        if (header == csvHeader(false) || header == csvHeader(true)) {
             RunIdentity id;
             std::vector<ResultRow> rows;
             if (!readCsv(path, id, rows, error)) return false;
@@ -88,23 +90,23 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
             SeedData& s = groups[{id.dataset, id.distribution, id.method, id.config, id.distribution, id.version}]
                               .seeds[id.runSeed];
             for (const ResultRow& r : rows) {
-                if (!s.batchInstances.insert((r.group - 1) * 10 + r.instance).second) continue;
+                if (!s.batchInstances.insert(r.stem.empty() ? std::to_string(rowInst(r)) : r.stem).second) continue;
                 s.ph1Gap.push_back(r.ph1Gap);
                 s.smallerGap.push_back(r.smallerGap);
                 s.cpu.push_back(r.cpuSeconds);
             }
-        } else if (header == evalCsvHeader()) {
+        } else if (header == evalCsvHeader(false) || header == evalCsvHeader(true)) {
             std::vector<EvalRow> rows;
             if (!readEvalCsv(path, rows, error)) return false;
             // Pairs of rows per instance: ph1 and ph2.
-            std::map<std::tuple<std::string, int>, std::pair<const EvalRow*, const EvalRow*>> pairs;
+            std::map<std::tuple<std::string, std::string>, std::pair<const EvalRow*, const EvalRow*>> pairs;
             for (const EvalRow& r : rows) {
-                auto& p = pairs[{r.runSeed, (r.group - 1) * 10 + r.instance}];
+                auto& p = pairs[{r.runSeed, r.stem.empty() ? std::to_string((r.group - 1) * 10 + r.instance) : r.stem}];
                 (r.policy == "ph1" ? p.first : p.second) = &r;
             }
             for (const auto& [where, p] : pairs) {
                 if (!p.first || !p.second) {
-                    error = path + ": instance " + std::to_string(std::get<1>(where)) + " lacks its ph1 or ph2 row";
+                    error = path + ": instance " + std::get<1>(where) + " lacks its ph1 or ph2 row";
                     return false;
                 }
                 const EvalRow& a = *p.first;
@@ -137,7 +139,7 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
         SummaryRow r;
         std::tie(r.dataset, r.distribution, r.method, r.config, r.evalDistribution, r.version) = key;
         r.evalVersion = g.evalVersion;
-        std::set<int> instances;
+        std::set<std::string> instances;
         for (const auto& [seed, s] : g.seeds) {
             instances.insert(s.batchInstances.begin(), s.batchInstances.end());
             instances.insert(s.evalInstances.begin(), s.evalInstances.end());
@@ -250,8 +252,12 @@ int runSummarize(int argc, char** argv)
     std::vector<std::string> files;
     CLI::App app{"Condenses batch results files and evaluation files into one row per configuration.",
                  "tarvo summarize"};
+    app.footer("A file run's results (tarvo run --files) are summarized like a PSPLIB set's: its rows carry the "
+               "run's name in the set column, count its projects by stem, and are never pooled with a PSPLIB "
+               "set's.");
     app.add_option("--format", format, "md (default), csv or latex")->check(CLI::IsMember({"md", "csv", "latex"}));
-    app.add_option("files", files, "results files (.csv) of batch runs and evaluations")->required();
+    app.add_option("files", files, "results files (.csv) of batch runs and evaluations, PSPLIB sets or file runs")
+        ->required();
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {

@@ -15,6 +15,9 @@ enum class ScheduleRule { activityBased, resourceBased, withArcs };
 
 // The record of group/instance in a policy file; false with the reason (file, line) in error.
 bool findPolicyRecord(const std::string& path, int group, int instance, PolicyRecord& record, std::string& error);
+// The record a file run's policy file holds for name: the record of that stem, else, when name is
+// a whole number k, the record of the run's k-th file; false with the reason in error.
+bool findFileRunRecord(const std::string& path, const std::string& name, PolicyRecord& record, std::string& error);
 
 // critical[a], a = 1..actNum, for the schedule the engine has just run (startTime, finishTime;
 // with rule withArcs also extraFinPred and extraStartPred): true when a lies on a chain of binding

@@ -65,12 +65,40 @@ bool findPolicyRecord(const std::string& path, int group, int instance, PolicyRe
     std::vector<PolicyRecord> records;
     if (!readPolicyFile(path, records, error)) return false;
     for (const PolicyRecord& r : records) {
-        if (r.group == group && r.instance == instance) {
+        if (r.stem.empty() && r.group == group && r.instance == instance) {
             record = r;
             return true;
         }
     }
     error = path + ": no record of group " + std::to_string(group) + " instance " + std::to_string(instance);
+    if (!records.empty() && !records.front().stem.empty())
+        error += " (a file run's records are named by stem or number: " + path + " " + records.front().stem + ")";
+    return false;
+}
+
+bool findFileRunRecord(const std::string& path, const std::string& name, PolicyRecord& record, std::string& error)
+{
+    std::vector<PolicyRecord> records;
+    if (!readPolicyFile(path, records, error)) return false;
+    // The stem first: a project may well be called 12, and its name then means it, not file 12.
+    for (const PolicyRecord& r : records)
+        if (!r.stem.empty() && r.stem == name) {
+            record = r;
+            return true;
+        }
+    long long k = 0;
+    if (parseWhole(name, 1, maxRunFiles, k))
+        for (const PolicyRecord& r : records)
+            if (!r.stem.empty() && r.inst == k) {
+                record = r;
+                return true;
+            }
+    if (!records.empty() && records.front().stem.empty())
+        error = path + ": holds PSPLIB records, named by group and instance (" + path + " GROUP INSTANCE), not \"" +
+                name + "\"";
+    else
+        error = path + ": no record of stem \"" + name + "\"" +
+                (k > 0 ? " nor of file " + std::to_string(k) + " of the run" : "");
     return false;
 }
 
@@ -120,7 +148,8 @@ int runSchedule(int argc, char** argv)
     CLI::App app{"Prints the schedule that one policy of a policy record produces.", "tarvo schedule"};
     std::string policy = "ph2", scenario = "nominal", evalDist, folder = "Instances", format = "csv", file;
     uint32_t seed = 1;
-    int levels = 0, group = 0, instance = 0;
+    int levels = 0;
+    std::vector<std::string> which;
     app.add_option("--policy", policy, "ph1: the list under the search's policy; ph2: the list with the arcs")
         ->check(CLI::IsMember({"ph1", "ph2"}))->capture_default_str();
     app.add_option("--scenario", scenario, "nominal, or run K of tarvo evaluate")->capture_default_str();
@@ -129,11 +158,17 @@ int runSchedule(int argc, char** argv)
     app.add_option("--seed", seed, "seed of the scenario streams, as in tarvo evaluate")->capture_default_str();
     app.add_option("--levels", levels, "scenario from the L-level tabulation, as in tarvo evaluate (0: exact)")
         ->check(CLI::Range(0, 1000000))->capture_default_str();
-    app.add_option("--instances", folder, "folder of the .sm files")->capture_default_str();
+    app.add_option("--instances", folder, "folder of the .sm files (a file run's records name their own files)")
+        ->capture_default_str();
     app.add_option("--format", format, "csv or json")->check(CLI::IsMember({"csv", "json"}))->capture_default_str();
     app.add_option("FILE.jsonl", file, "policy records of a batch run")->required();
-    app.add_option("GROUP", group, "parameter group")->required();
-    app.add_option("INSTANCE", instance, "instance within the group")->required();
+    app.add_option("INSTANCE", which,
+                   "PSPLIB: GROUP INSTANCE (two numbers); a file run: the project's STEM, or K for the run's "
+                   "K-th file (a stem of that name is taken first)")
+        ->required()->expected(1, 2);
+    app.footer("Forms:\n  tarvo schedule [OPTIONS] FILE.jsonl GROUP INSTANCE   a PSPLIB run's instance\n"
+               "  tarvo schedule [OPTIONS] FILE.jsonl STEM             a file run's project, by its stem\n"
+               "  tarvo schedule [OPTIONS] FILE.jsonl K                a file run's K-th file (no project of stem K)");
     try {
         app.parse(argc, argv);   // argv[0] is the word "schedule"
     } catch (const CLI::ParseError& e) {
@@ -152,7 +187,15 @@ int runSchedule(int argc, char** argv)
 
     PolicyRecord record;
     std::string error;
-    if (!findPolicyRecord(file, group, instance, record, error)) return refuse(error);
+    if (which.size() == 1) {
+        if (!findFileRunRecord(file, which[0], record, error)) return refuse(error);
+    } else {
+        long long group = 0, instance = 0;
+        if (!parseWhole(which[0], 1, 60, group) || !parseWhole(which[1], 1, 10, instance))
+            return refuse("\"" + which[0] + " " + which[1] + "\": not a parameter group 1..60 and an instance 1..10");
+        if (!findPolicyRecord(file, static_cast<int>(group), static_cast<int>(instance), record, error))
+            return refuse(error);
+    }
     if (evalDist.empty()) evalDist = record.distribution;
     setKeyWaits(false);
     uint8_t list[actDim] = {};
@@ -167,7 +210,7 @@ int runSchedule(int argc, char** argv)
         int dist = 1;
         while (evalDist != dists[dist]) ++dist;
         static ScenarioSource source;   // large tables: kept off the stack
-        makeScenarioSource(source, datasetOf(record), record.group, record.instance, dist, seed, levels);
+        makeScenarioSource(source, scenarioKeyOf(record, dist, seed), dist, levels);
         drawScenario(source, run, durations);
     }
 
@@ -189,9 +232,10 @@ int runSchedule(int argc, char** argv)
         out = csvText(arcs, durations, critical);
     } else {
         nlohmann::ordered_json head = {{"dataset", record.dataset}, {"distribution", record.distribution},
-                                       {"method", record.method},   {"group", group},
-                                       {"instance", instance},      {"policy", policy},
-                                       {"rule", ruleName(rule)}};
+                                       {"method", record.method}};
+        putInstanceKeys(head, record.group, record.instance, record.file, record.stem);
+        head["policy"] = policy;
+        head["rule"] = ruleName(rule);
         if (run == 0) {
             head["scenario"] = "nominal";
         } else {

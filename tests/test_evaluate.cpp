@@ -5,6 +5,8 @@
 
 #include <boost/math/special_functions/beta.hpp>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -135,6 +137,28 @@ TEST(evaluate, streamsDifferByInstanceDistributionAndSeed)
     EXPECT_NE(u1.key, u2.key);
 }
 
+TEST(evaluate, aFileRunsStreamFollowsItsStemDistributionAndSeedOnly)
+{
+    // The same stem keys the same stream whatever its file, place or run; every input changes it.
+    const uint64_t key = fileScenarioKey("Pat1", 3, 1);
+    EXPECT_EQ(key, fileScenarioKey("Pat1", 3, 1));
+    EXPECT_NE(key, fileScenarioKey("Pat2", 3, 1));
+    EXPECT_NE(key, fileScenarioKey("Pat1", 5, 1));
+    EXPECT_NE(key, fileScenarioKey("Pat1", 3, 2));
+    EXPECT_NE(fileScenarioKey("", 3, 1), fileScenarioKey(std::string(1, '\0'), 3, 1));
+    PolicyRecord psplib, fileRecord;
+    psplib.dataset = "J30";
+    psplib.group = 1;
+    psplib.instance = 2;
+    fileRecord.dataset = "R";
+    fileRecord.file = "some/folder/Pat1.rcp";
+    fileRecord.stem = "Pat1";
+    fileRecord.inst = 7;
+    EXPECT_EQ(scenarioKeyOf(psplib, 3, 1), scenarioKey(1, 1, 2, 3, 1));
+    EXPECT_EQ(scenarioKeyOf(fileRecord, 3, 1), key);
+    EXPECT_EQ(instanceStem(fileRecord), "Pat1");
+}
+
 // ---- Known answers ----
 
 // Mean and standard error of runs scenarios of policy p on the loaded project.
@@ -230,6 +254,41 @@ TEST(evaluate, aGoodRecordInstallsItsListAndArcs)
         for (int f = 1; f <= actNum; ++f) arcs += setHas(extraFinPred[a], f) + setHas(extraStartPred[a], f);
     EXPECT_EQ(arcs, 2);
     EXPECT_GT(earlyFinish[actNum], 0.0f);
+}
+
+TEST(evaluate, aFileRunsRecordReadsItsOwnFileOfAnySize)
+{
+    // A J60 project under another name and place: read through its path, whatever --instances says.
+    setKeyWaits(false);
+    const std::string path = testing::TempDir() + "renamed.sm";
+    {
+        std::ifstream in(std::string(TARVO_PSPLIB_DIR) + "/j601_1.sm", std::ios::binary);
+        std::ofstream out(path, std::ios::binary);
+        out << in.rdbuf();
+    }
+    PolicyRecord r;
+    r.dataset = "R";
+    r.distribution = "U1";
+    r.method = "LV";
+    r.file = path;
+    r.stem = "renamed";
+    r.inst = 1;
+    r.lineNo = 3;
+    uint8_t list[actDim];
+    std::string error;
+    // The list of a 32-activity project does not fit: the message names the stem and its size.
+    for (int a = 0; a <= 32; ++a) r.list.push_back(a);
+    EXPECT_FALSE(loadPolicy(r, "nowhere", "p.jsonl", list, error));
+    EXPECT_EQ(error, "p.jsonl: line 3: the list holds 32 activities; renamed has 62 activities");
+    r.list.clear();
+    for (int a = 0; a <= 62; ++a) r.list.push_back(a);
+    ASSERT_TRUE(loadPolicy(r, "nowhere", "p.jsonl", list, error)) << error;
+    EXPECT_EQ(actNum, 62);
+    EXPECT_TRUE(projectFile.empty()) << "the next PSPLIB record reads its folder again";
+    r.file = testing::TempDir() + "absent.sm";
+    EXPECT_FALSE(loadPolicy(r, "nowhere", "p.jsonl", list, error));
+    EXPECT_EQ(error, "p.jsonl: line 3: instance renamed cannot be read from " + r.file + " (see the message above)");
+    std::remove(path.c_str());
 }
 
 TEST(evaluate, badRecordsAreRefusedWithFileLineAndFault)

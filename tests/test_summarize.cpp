@@ -96,18 +96,22 @@ TEST(summarize, versionsAreNeverMixedAndForeignFilesAreRefused)
 
 // An evaluation row pair of instance inst: out-of-sample gaps g1, g2 and in-sample makespans.
 void evalPair(std::ofstream& out, int inst, double g1, double g2, double in1, double in2,
-              const std::string& version = "0.1.0+test")
+              const std::string& version = "0.1.0+test", const std::string& stem = "")
 {
     for (int p = 0; p < 2; ++p) {
         EvalRow r;
-        r.dataset = "J30";
+        if (!stem.empty()) {
+            r.file = "projects/" + stem + ".sm";
+            r.stem = stem;
+        }
+        r.dataset = stem.empty() ? "J30" : "R";
         r.distribution = "U2";
         r.evalDistribution = "U2";
         r.method = "HV";
         r.config = "5000";
         r.runSeed = "1";
-        r.group = 1;
-        r.instance = inst;
+        r.group = stem.empty() ? 1 : 0;
+        r.instance = stem.empty() ? inst : 0;
         r.policy = p ? "ph2" : "ph1";
         r.runs = 100;
         r.lowerBound = 40;
@@ -149,6 +153,40 @@ TEST(summarize, evaluationRowsJoinTheirBatchRowAndCountTheReportedPolicy)
     std::string error;
     EXPECT_FALSE(summarizeFiles({"e.csv", "f.csv"}, rows, error));
     EXPECT_NE(error.find("were evaluated by different program versions"), std::string::npos) << error;
+}
+
+TEST(summarize, aFileRunsEvaluationRowsReadBackAndCountByStem)
+{
+    enterScratchDir();
+    {
+        std::ofstream out("r.csv");
+        out << evalCsvHeader(true) << "\n";
+        evalPair(out, 0, 20, 18, 50.5, 50.2, "0.1.0+test", "alpha");
+        evalPair(out, 0, 30, 31, 49.0, 49.5, "0.1.0+test", "bravo");
+        evalPair(out, 0, 99, 99, 49.0, 49.5, "0.1.0+test", "alpha");   // alpha again: one instance, its last pair
+    }
+    std::vector<EvalRow> rows;
+    std::string error;
+    ASSERT_TRUE(readEvalCsv("r.csv", rows, error)) << error;
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[2].stem, "bravo");
+    EXPECT_EQ(rows[2].file, "projects/bravo.sm");
+    EXPECT_EQ(rows[2].group, 0);
+    EXPECT_EQ(evalCsvLine(rows[2]).substr(0, 30), "R,U2,U2,HV,5000,1,,,ph1,100,0,");
+    SummaryRow r = only({"r.csv"});
+    EXPECT_EQ(r.dataset, "R");
+    EXPECT_EQ(r.instances, 2);
+    EXPECT_DOUBLE_EQ(r.evalPh1GapMean, (99.0 + 30.0) / 2);
+
+    // Each layout names its instances its own way: a group in a file run's row, or none in a
+    // PSPLIB row, is no evaluation row.
+    std::string line = evalCsvLine(rows[0]);
+    for (const auto& [header, row] : {std::pair<std::string, std::string>{evalCsvHeader(true), "R,U2,U2,HV,5000,1,1,1," + line.substr(20)},
+                                      {evalCsvHeader(false), line.substr(0, line.rfind(",projects"))}}) {
+        std::ofstream("bad.csv") << header << "\n" << row << "\n";
+        EXPECT_FALSE(readEvalCsv("bad.csv", rows, error)) << row;
+        EXPECT_NE(error.find("bad.csv: line 2 is not an evaluation row"), std::string::npos) << error;
+    }
 }
 
 TEST(summarize, markdownAndLatexShapes)

@@ -27,9 +27,11 @@ def _parser():
     d.add_argument("samples", help="JSON Lines file of tarvo evaluate --samples")
     d.add_argument("--group", type=int, help="parameter group (needed when the file holds several instances)")
     d.add_argument("--instance", type=int, help="instance within the group")
+    d.add_argument("--stem", help="a file run's project, by its stem (needed when the file holds several)")
     d.add_argument("--eval-dist", help="evaluation distribution (default: the one searched for)")
 
-    o = sub.add_parser("overview", parents=[common], help="average gap per parameter group from batch results files")
+    o = sub.add_parser("overview", parents=[common], help="average gap per parameter group from batch results files "
+                       "(per instance, in the run's order of files, for a file run)")
     o.add_argument("results", nargs="+", help="batch results .csv files")
     o.add_argument("--eval", nargs="+", default=[], metavar="EVAL", help="evaluation .csv files of tarvo evaluate")
     return p
@@ -46,7 +48,7 @@ def run(argv):
     if args.kind == "distribution":
         from . import distribution
         records = distribution.selectRecords(readSamples(args.samples), args.group, args.instance,
-                                             args.eval_dist, args.samples)
+                                             args.eval_dist, args.samples, args.stem)
         return style.save(distribution.distributionFigure(records), args.out, args.dpi)
     from . import overview
     rows = [row for path in args.results

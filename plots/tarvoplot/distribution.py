@@ -9,15 +9,27 @@ from matplotlib.patches import Patch
 from . import InputError, style
 
 
-def selectRecords(records, group, instance, evalDist, path):
-    """The ph1 and ph2 records of one instance under one evaluation distribution."""
-    chosen = [r for r in records if (group is None or r["group"] == group)
-              and (instance is None or r["instance"] == instance)]
+def instanceName(record):
+    """How a title names the record's instance: a file run's stem, or group and instance."""
+    if "stem" in record:
+        return str(record["stem"])
+    return f"group {record['group']} instance {record['instance']}"
+
+
+def selectRecords(records, group, instance, evalDist, path, stem=None):
+    """The ph1 and ph2 records of one instance (by group and instance, or a file run's by stem)
+    under one evaluation distribution."""
+    chosen = [r for r in records if (group is None or r.get("group") == group)
+              and (instance is None or r.get("instance") == instance)
+              and (stem is None or r.get("stem") == stem)]
     if not chosen:
-        raise InputError(f"{path}: no record for group {group} instance {instance}")
-    keys = {(r["dataset"], r["distribution"], r["method"], r["group"], r["instance"]) for r in chosen}
+        which = f"stem '{stem}'" if stem is not None else f"group {group} instance {instance}"
+        raise InputError(f"{path}: no record for {which}")
+    keys = {(r["dataset"], r["distribution"], r["method"], r.get("group"), r.get("instance"), r.get("stem"))
+            for r in chosen}
     if len(keys) > 1:
-        raise InputError(f"{path}: records of {len(keys)} instances; choose one with --group and --instance")
+        how = "--stem" if all("stem" in r for r in chosen) else "--group and --instance"
+        raise InputError(f"{path}: records of {len(keys)} instances; choose one with {how}")
     dists = sorted({r["eval_distribution"] for r in chosen})
     if evalDist is None:
         # Default: the distribution the policy was searched for, else the only one there is.
@@ -74,7 +86,7 @@ def distributionFigure(records):
     cdf.set_ylabel("Cumulative share of runs")
     cdf.set_ylim(0, 1.02)
     first = records[0]
-    fig.suptitle(f"{first['dataset']} group {first['group']} instance {first['instance']}, "
+    fig.suptitle(f"{first['dataset']} {instanceName(first)}, "
                  f"searched under {first['distribution']} ({first['method']}), "
                  f"{first['runs']} runs under {first['eval_distribution']}", x=0.01, ha="left",
                  fontsize=9)

@@ -184,6 +184,8 @@ def _scheduleFromJson(path, text):
     parts = [str(record[k]) for k in ("dataset", "distribution") if k in record]
     if "group" in record and "instance" in record:
         parts.append(f"group {record['group']} instance {record['instance']}")
+    elif "stem" in record:
+        parts.append(str(record["stem"]))
     if "policy" in record:
         parts.append(str(record["policy"]))
     if "scenario" in record:
@@ -209,8 +211,10 @@ def readSchedule(path):
 
 # ---- Makespan samples ----
 
-SAMPLE_KEYS = ["dataset", "distribution", "eval_distribution", "method", "group", "instance",
-               "policy", "runs", "lower_bound", "mean", "makespans"]
+SAMPLE_KEYS = ["dataset", "distribution", "eval_distribution", "method", "policy", "runs", "lower_bound",
+               "mean", "makespans"]
+# A PSPLIB record names its instance by group and instance, a file run's by file and stem.
+INSTANCE_KEYS = (["group", "instance"], ["file", "stem"])
 
 
 def readSamples(path):
@@ -225,6 +229,8 @@ def readSamples(path):
             for key in SAMPLE_KEYS:
                 if key not in record:
                     raise InputError(f"{where}: key '{key}' missing")
+            if not any(all(k in record for k in keys) for keys in INSTANCE_KEYS):
+                raise InputError(f"{where}: key 'group' missing (or 'stem', in a file run's record)")
             spans = record["makespans"]
             if not isinstance(spans, list) or not spans:
                 raise InputError(f"{where}: 'makespans' is not a list of numbers")

@@ -1,11 +1,13 @@
-# Overview of runs: the average gap per parameter group, one line per distribution for Phase 1
-# and Phase 2, from batch results files; with evaluation files, a second panel of the search's
-# in-sample gap against the out-of-sample gap of the same policy.
+# Overview of runs: the average gap per parameter group (per instance, in the run's order of files,
+# for a file run, which has no groups), one line per distribution for Phase 1 and Phase 2, from
+# batch results files; with evaluation files, a second panel of the search's in-sample gap against
+# the out-of-sample gap of the same policy.
 from matplotlib.lines import Line2D
 
 from . import InputError, style
 
-BATCH_COLUMNS = ["dataset", "distribution", "method", "config", "group", "instance", "ph1_gap", "smaller_gap"]
+BATCH_COLUMNS = ["dataset", "distribution", "method", "config", "group", "instance", "inst", "ph1_gap",
+                 "smaller_gap"]
 EVAL_COLUMNS = ["dataset", "distribution", "eval_distribution", "method", "group", "instance", "policy",
                 "lower_bound", "in_sample", "gap"]
 
@@ -14,14 +16,32 @@ def _distKey(d):
     return (style.DIST_ORDER.index(d) if d in style.DIST_ORDER else len(style.DIST_ORDER), d)
 
 
+def byInstance(rows):
+    """True when the rows come from file runs, whose group column is empty: the x axis is then the
+    instance's place in the run (inst, 1..N). PSPLIB sets and file runs do not share one axis."""
+    empty = [row["group"] == "" for row in rows]
+    if any(empty) and not all(empty):
+        where = rows[empty.index(not empty[0])]["_where"]
+        raise InputError(f"{where}: a file run's rows (no group) and a PSPLIB set's cannot share one overview")
+    return bool(empty) and empty[0]
+
+
+def _whole(row, column):
+    text = row[column]
+    if not text.isdigit():
+        raise InputError(f"{row['_where']}: column '{column}': '{text}' is not a whole number")
+    return int(text)
+
+
 def groupAverages(rows):
-    """{(dataset, distribution, method, config): {group: (mean Phase 1 gap, mean Phase 2 gap)}};
-    Phase 2 takes the smaller gap per instance, as the report's average does. Several seeds of one
-    configuration are pooled."""
+    """{(dataset, distribution, method, config): {x: (mean Phase 1 gap, mean Phase 2 gap)}} with x
+    the parameter group, or a file run's instance number; Phase 2 takes the smaller gap per instance,
+    as the report's average does. Several seeds of one configuration are pooled."""
+    column = "inst" if byInstance(rows) else "group"
     sums = {}
     for row in rows:
         key = (row["dataset"], row["distribution"], row["method"], row["config"])
-        group = int(row["group"])
+        group = _whole(row, column)
         s = sums.setdefault(key, {}).setdefault(group, [0.0, 0.0, 0])
         s[0] += row["ph1_gap"]
         s[1] += row["smaller_gap"]
@@ -29,7 +49,7 @@ def groupAverages(rows):
     return {key: {g: (s[0] / s[2], s[1] / s[2]) for g, s in groups.items()} for key, groups in sums.items()}
 
 
-def _drawGroups(ax, averages):
+def _drawGroups(ax, averages, instances=False):
     keys = sorted(averages, key=lambda k: (k[0], _distKey(k[1]), k[2], k[3]))
     several = len({(k[0], k[3]) for k in keys}) > 1   # data sets or configurations to tell apart
     # A marker per distribution as well as a colour: lines that run close stay apart in grey print.
@@ -49,7 +69,7 @@ def _drawGroups(ax, averages):
     allGroups = sorted({g for key in keys for g in averages[key]})
     if len(allGroups) <= 16:
         ax.set_xticks(allGroups)
-    ax.set_xlabel("Parameter group")
+    ax.set_xlabel("Instance (the run's order of files)" if instances else "Parameter group")
     ax.set_ylabel("Average gap above lower bound (%)")
     ax.grid(color=style.GREY, linewidth=0.3, alpha=0.5)
     handles, labels = ax.get_legend_handles_labels()
@@ -98,6 +118,7 @@ def _drawInSample(ax, points):
 
 def overviewFigure(batchRows, evalRows):
     averages = groupAverages(batchRows)
+    instances = byInstance(batchRows)
     points = inSamplePoints(evalRows) if evalRows else []
     if evalRows and not points:
         raise InputError("evaluation files: no row evaluated under the distribution it was searched for")
@@ -106,9 +127,10 @@ def overviewFigure(batchRows, evalRows):
         top, bottom = fig.subplots(2, 1, gridspec_kw={"hspace": 0.45})
     else:
         top = fig.subplots(1, 1)
-    _drawGroups(top, averages)
+    _drawGroups(top, averages, instances)
     datasets = sorted({k[0] for k in averages})
-    top.set_title(f"{', '.join(datasets)}: average gap per parameter group", loc="left")
+    top.set_title(f"{', '.join(datasets)}: " + ("gap per instance" if instances else "average gap per parameter group"),
+                  loc="left")
     if points:
         _drawInSample(bottom, points)
         bottom.set_title("Per instance and policy: the search's estimate against an independent one",

@@ -108,10 +108,8 @@ assert seen == 4
 PY
 
 # A cut file is resumed to the same result; a complete one is refused without --resume.
-cp -r one cut
+cut_evaluation one cut "$base-eval-U2.csv" 3
 f="cut/$base-eval-U2.csv"
-{ head -n 3 "$f"; sed -n 4p "$f" | head -c 40; } > "$f.part"
-rm "$f"
 ev --dist U2 --reports cut --resume "$u2" > /dev/null 2>&1 || fail "resume ends cleanly"
 cmp -s "$f" "one/$base-eval-U2.csv" || fail "resumed file equals the uninterrupted one"
 ev --dist U2 --reports cut "$u2" > /dev/null 2>&1; expect_eq "$?" 2 "a complete evaluation is not overwritten"

@@ -13,6 +13,15 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect_eq() { [ "$1" == "$2" ] || fail "$3: expected [$2], got [$1]"; }
 finish() { [ "$failures" -eq 0 ] && echo "all checks passed" || { echo "$failures check(s) failed"; exit 1; }; }
 
+# Copies the folder from to the folder to, where the evaluation file name is then cut as a stopped
+# evaluation leaves it: name.part with the header and rows up to line keep, and part of the next.
+cut_evaluation() {
+  cp -r "$1" "$2"
+  local f="$2/$3"
+  { head -n "$4" "$f"; sed -n "$(($4 + 1))p" "$f" | head -c 30; } > "$f.part"
+  rm "$f"
+}
+
 # Instances/ holding the named benchmark files (stems such as j301_1) as links.
 link_instances() {
   mkdir -p Instances

@@ -1,12 +1,13 @@
 # Tests of the pictures: bars, arrows and profile steps against the schedule they come from, the
 # two schedule formats read alike, every kind writes PNG and SVG, bad inputs give one-line errors.
+import json
 import os
 
 import pytest
 from matplotlib.patches import FancyArrowPatch, Rectangle
 
 from conftest import FIXTURES
-from tarvoplot import gantt
+from tarvoplot import InputError, gantt
 from tarvoplot.__main__ import main
 from tarvoplot.inputs import readSchedule
 
@@ -164,3 +165,67 @@ def test_moduleRunsAsAProgram(tmp_path):
                            str(tmp_path / "out")], cwd=tmp_path, env=env, capture_output=True, text=True)
     assert done.returncode == 2
     assert done.stderr.strip() == f"tarvoplot: cannot read '{tmp_path}/x.json': No such file or directory"
+
+
+# ---- File runs: no groups, projects named by stem ----
+
+def fileRun(tmp_path, gaps=((4.0, 3.0), (8.0, 8.0), (2.0, 1.0))):
+    """A file run's batch results: group and instance empty, inst 1..N in the run's order of files."""
+    header = open(fixture("batch.csv")).readline().strip() + ",file,stem"
+    lines = [header]
+    for k, (ph1, smaller) in enumerate(gaps, start=1):
+        lines.append(f"R,U2,HV,5000,1,{len(gaps)},,,{k},32,38,40,{ph1},39,{smaller},{smaller},0.5,{k},0.1.0,box,"
+                     f"p/s{k}.sm,s{k}")
+    path = tmp_path / "file-run.csv"
+    path.write_text("\n".join(lines) + "\n")
+    return str(path)
+
+
+def test_overviewOfAFileRunFallsBackToTheRunsOrderOfFiles(tmp_path):
+    from tarvoplot import overview
+    from tarvoplot.inputs import readTable
+    rows = readTable(fileRun(tmp_path), overview.BATCH_COLUMNS, ("ph1_gap", "smaller_gap"))
+    assert overview.groupAverages(rows) == {("R", "U2", "HV", "5000"): {1: (4.0, 3.0), 2: (8.0, 8.0), 3: (2.0, 1.0)}}
+    fig = overview.overviewFigure(rows, [])
+    ph2 = [line for line in fig.axes[0].lines if (line.get_gid() or "").startswith("ph2-")]
+    assert len(ph2) == 1 and list(ph2[0].get_xdata()) == [1, 2, 3] and list(ph2[0].get_ydata()) == [3.0, 8.0, 1.0]
+    assert fig.axes[0].get_xlabel().startswith("Instance")
+    assert "R: gap per instance" in fig.axes[0].get_title(loc="left")
+
+
+def test_overviewKeepsAFileRunApartFromAPsplibSet(tmp_path, capsys):
+    assert main(["overview", fixture("batch.csv"), fileRun(tmp_path), "-o", str(tmp_path / "out")]) == 2
+    assert "cannot share one overview" in capsys.readouterr().err
+    assert not (tmp_path / "out.png").exists()
+
+
+def test_distributionAndGanttOfAFileRunNameTheStem(tmp_path):
+    from tarvoplot import distribution
+    from tarvoplot.inputs import readSamples
+    # The fixture's records as a file run's: file and stem in place of group and instance.
+    lines = []
+    for text in open(fixture("samples.jsonl")):
+        record = json.loads(text)
+        if record["group"] != 1 or record["instance"] != 1:
+            continue
+        for stem in ("alpha", "bravo"):
+            edited = {k: v for k, v in record.items() if k not in ("group", "instance")}
+            edited.update(file=f"p/{stem}.sm", stem=stem)
+            lines.append(json.dumps(edited))
+    path = tmp_path / "samples.jsonl"
+    path.write_text("\n".join(lines) + "\n")
+    records = readSamples(str(path))
+    with pytest.raises(InputError, match="choose one with --stem"):
+        distribution.selectRecords(records, None, None, None, str(path))
+    with pytest.raises(InputError, match="no record for stem 'zulu'"):
+        distribution.selectRecords(records, None, None, None, str(path), "zulu")
+    chosen = distribution.selectRecords(records, None, None, "U2", str(path), "bravo")
+    assert [r["policy"] for r in chosen] == ["ph1", "ph2"] and {r["stem"] for r in chosen} == {"bravo"}
+    assert distribution.distributionFigure(chosen)._suptitle.get_text().startswith("J30 bravo, searched")
+
+    schedule = json.loads(open(fixture("schedule.json")).read())
+    for key in ("group", "instance"):
+        schedule.pop(key, None)
+    schedule.update(file="p/bravo.sm", stem="bravo")
+    (tmp_path / "schedule.json").write_text(json.dumps(schedule))
+    assert "bravo" in readSchedule(str(tmp_path / "schedule.json")).title
