@@ -11,6 +11,10 @@
 constexpr int maxAct = 122;
 // Renewable resources per project (PSPLIB single-mode files have four).
 constexpr int maxRes = 4;
+// Largest requirement or capacity: both are held in bytes.
+constexpr int maxAmount = 255;
+// Largest nominal duration: durations are held in 16 bits.
+constexpr int maxDur = 65535;
 // Last integer time unit of the justification's resource profile. PSPLIB durations are at most
 // 10 and projects at most 122 activities, so nominal makespans stay far below it.
 constexpr int max_time = 1200;
@@ -31,6 +35,10 @@ constexpr float emptyFitness = 9999999.0f;
 // Largest value a draw of the program's random stream can take.
 constexpr int randMax = 32767;
 
+// The readers refuse a project whose durations add up to more than max_time: no schedule with
+// nominal durations can then end beyond the justification's profile (the activity-based schedule
+// starts each activity by the time all earlier ones of its list have finished).
+constexpr int maxDurSum = max_time;
 static_assert(maxAct <= 63 + 59, "an ActSet holds activities 1..122 only");
 static_assert(maxAct <= 255, "activity numbers are stored in bytes");
 static_assert(elitePoolSize <= maxElite, "the elite pool has maxElite slots");

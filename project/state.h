@@ -44,7 +44,8 @@ extern const char* datasetName[5];           // "J30".."J120" at 1..4
 extern const char* distName[6];              // "U1","B1","U2","B2","EXP" at 1..5
 extern const char* varName[3];               // "HV" at 1, "LV" at 2
 extern std::string instanceFolder;           // folder of the instance files: "Instances" unless a batch run names another
-extern std::string projectFile;              // when not empty, the file readInstance reads instead of the data set's
+extern std::string projectFile;              // when not empty, the one project file readInstance reads (PSPLIB
+                                             // or Patterson layout) in place of the data set's file; empty by default
 
 // ---- Results of the current instance and accumulators of the current distribution ----
 extern int32_t solvedNum;                    // instances read successfully in this pass

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -20,6 +19,7 @@
 #include "project/platform.h"
 #include "project/reader.h"
 #include "project/state.h"
+#include "support/projectTables.h"
 #include "support/testSupport.h"
 
 namespace {
@@ -49,57 +49,6 @@ std::string loadTextCapturingOutput(const std::string& text, bool& ok)
     std::fflush(stdout);
     std::cout.flush();
     return testing::internal::GetCapturedStdout();
-}
-
-// Everything the reader writes, copied whole (rows above actNum included).
-struct Tables {
-    uint64_t mask[64];
-    uint8_t n, k;
-    uint16_t d[actDim];
-    uint8_t req[actDim][resDim];
-    uint8_t cap[resDim];
-    uint8_t sNum[actDim], sList[actDim][actDim], pNum[actDim], pList[actDim][actDim];
-    ActSet sSet[actDim], pSet[actDim];
-};
-
-Tables snapshot()
-{
-    Tables t;
-    std::memset(&t, 0, sizeof t);
-    std::memcpy(t.mask, bitMask, sizeof bitMask);
-    t.n = actNum;
-    t.k = resNum;
-    std::memcpy(t.d, dur, sizeof dur);
-    std::memcpy(t.req, resReq, sizeof resReq);
-    std::memcpy(t.cap, resCap, sizeof resCap);
-    std::memcpy(t.sNum, succNum, sizeof succNum);
-    std::memcpy(t.sList, succList, sizeof succList);
-    std::memcpy(t.pNum, predNum, sizeof predNum);
-    std::memcpy(t.pList, predList, sizeof predList);
-    std::memcpy(t.sSet, succSet, sizeof succSet);
-    std::memcpy(t.pSet, predSet, sizeof predSet);
-    return t;
-}
-
-bool sameTables(const Tables& a, const Tables& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-// The same project: equal within 1..n, 1..K and the list places in use; stale rows do not count.
-bool sameProject(const Tables& a, const Tables& b)
-{
-    if (std::memcmp(a.mask, b.mask, sizeof a.mask) != 0 || a.n != b.n || a.k != b.k) return false;
-    for (int r = 1; r <= a.k; ++r)
-        if (a.cap[r] != b.cap[r]) return false;
-    for (int i = 1; i <= a.n; ++i) {
-        if (a.d[i] != b.d[i] || a.sNum[i] != b.sNum[i] || a.pNum[i] != b.pNum[i]) return false;
-        if (!setEqual(a.sSet[i], b.sSet[i]) || !setEqual(a.pSet[i], b.pSet[i])) return false;
-        for (int r = 1; r <= a.k; ++r)
-            if (a.req[i][r] != b.req[i][r]) return false;
-        for (int s = 1; s <= a.sNum[i]; ++s)
-            if (a.sList[i][s] != b.sList[i][s]) return false;
-        for (int s = 1; s <= a.pNum[i]; ++s)
-            if (a.pList[i][s] != b.pList[i][s]) return false;
-    }
-    return true;
 }
 
 // Writes text as Instances/j301_1.sm of the current folder and reads it; the folder is made by
@@ -674,14 +623,9 @@ TEST(reader, rejectsEveryBrokenCorpusFileWithItsFileLineAndFault)
     const std::string corpus = TARVO_TEST_CORPUS_DIR;
 
     // Every broken file of the corpus has its case here, and every case its file.
-    std::set<std::string> files, named;
-    if (DIR* d = opendir(corpus.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::strncmp(e->d_name, "bad-", 4) == 0) files.insert(e->d_name);
-        closedir(d);
-    }
+    std::set<std::string> named;
     for (const Case& c : cases) named.insert(c.file);
-    EXPECT_EQ(files, named);
+    EXPECT_EQ(brokenFilesIn(corpus), named);
 
     enterInstanceScratchDir();
     const std::string good = readFile(corpus + "/tiny.sm");

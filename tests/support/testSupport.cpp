@@ -2,12 +2,14 @@
 #include "support/testSupport.h"
 
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -93,6 +95,17 @@ std::string readFile(const std::string& path)
     std::ostringstream all;
     all << in.rdbuf();
     return all.str();
+}
+
+std::set<std::string> brokenFilesIn(const std::string& folder)
+{
+    std::set<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::strncmp(e->d_name, "bad-", 4) == 0) names.insert(e->d_name);
+        closedir(d);
+    }
+    return names;
 }
 
 void setProject(const TestProject& p)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +23,8 @@ bool loadInstanceText(const std::string& text);
 
 // Contents of a file, or "" when it cannot be read.
 std::string readFile(const std::string& path);
+// Names of the files in folder whose names begin with "bad-" (the broken files of a corpus).
+std::set<std::string> brokenFilesIn(const std::string& folder);
 
 // A small project set straight into the project tables, without the reader: n activities with the
 // given durations (index 1..n; entry 0 ignored), arcs (i, j), capacities (1..K) and requirements
