@@ -30,7 +30,7 @@ mkdir proj
 cp "$psplib/j301_1.sm" proj/alpha.sm
 cp "$psplib/j301_2.sm" proj/beta.sm
 cp "$psplib/j601_1.sm" proj/gamma.sm
-cp "$psplib/j301_3.sm" proj/delta.rcp  # TEMP
+to_rcp "$psplib/j301_3.sm" > proj/delta.rcp
 run() { "$program" run --quiet --dist U1,B2 "$@"; }
 
 # Refusals: exit 2, a message naming the fault, nothing written.
@@ -71,7 +71,7 @@ done
 
 # A file's result depends on its stem alone: alone, among others in another order, renamed
 # folder, or given in the Patterson layout under the same stem.
-mkdir other && cp "$psplib/j301_1.sm" other/alpha.rcp && cp proj/gamma.sm other/gamma.sm
+mkdir other && to_rcp "$psplib/j301_1.sm" > other/alpha.rcp && cp proj/gamma.sm other/gamma.sm
 run --files proj/gamma.sm other/alpha.rcp --name pair --reports pair || fail "run on two files"
 for d in U1 B2; do
   m=LV; [ $d == B2 ] && m=HV
@@ -81,6 +81,16 @@ for d in U1 B2; do
   expect_eq "$(grep ',gamma$' <<< "$part")" "$(grep ',gamma$' <<< "$whole")" "$d: gamma among other files"
 done
 grep -q 'proj/delta.rcp' one/proj-U1-#${label}sch-LV.csv || fail "a Patterson file in a folder run"
+# Every project in the other layout: the same rows apart from the file.
+mkdir mirror
+to_rcp "$psplib/j301_1.sm" > mirror/alpha.rcp
+to_rcp "$psplib/j301_2.sm" > mirror/beta.rcp
+cp "$psplib/j301_3.sm" mirror/delta.sm
+to_rcp "$psplib/j601_1.sm" > mirror/gamma.rcp
+run --files mirror --reports mirrored || fail "run on the other layouts"
+for f in one/*.csv; do
+  expect_eq "$(found "mirrored/mirror${f#one/proj}")" "$(found "$f")" "other layouts: rows of $f"
+done
 
 # Resume: rows whose policy line is complete are kept, a cut policy line is solved again, a line
 # of no place of the run is ignored, and
