@@ -165,7 +165,11 @@ bool resolveFiles(BatchOptions& o)
     int unreadable = 0;
     for (const ProjectFile& f : o.projects) {
         projectFile = f.path;
-        unreadable += !readInstance();
+        if (readInstance()) continue;
+        // Some of the reader's messages (a limit of the tables) do not name the file.
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarvo: %s cannot be used (see the message above)\n", f.path.c_str());
+        ++unreadable;
     }
     projectFile.clear();
     std::fflush(stdout);

@@ -49,6 +49,14 @@ printf '1 2 3\n' > empty/broken.rcp
 out=$("$program" run --files proj empty/broken.rcp --reports broken 2>&1); rc=$?
 expect_eq "$rc" 2 "a damaged file refuses the run"
 grep -q "empty/broken.rcp" <<< "$out" || fail "the damaged file is named: $out"
+# Projects beyond the tables: refused with the limit, the value and the file, in either layout.
+sed 's/^jobs (incl. supersource\/sink ):  32/jobs (incl. supersource\/sink ):  130/' proj/alpha.sm > big.sm
+to_rcp proj/alpha.sm | sed '1s/^32 4/32 5/' > wide.rcp
+out=$("$program" run --files big.sm wide.rcp proj 2>&1); rc=$?
+expect_eq "$rc" 2 "oversize projects refuse the run"
+for text in "n == 130" "limit == 122" "big.sm cannot be used" "wide.rcp" "2 of the 6 files cannot be read"; do
+  grep -qF "$text" <<< "$out" || fail "oversize message holds [$text]: $out"
+done
 [ ! -e Reports ] && [ -z "$(ls broken 2>/dev/null)" ] || fail "refused runs solve nothing"
 
 # The run: rows in name order, the report's file table, one policy line per file.
