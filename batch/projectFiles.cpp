@@ -57,9 +57,14 @@ bool listProjectFiles(const std::vector<std::string>& paths, std::vector<Project
             error = path + ": " + std::strerror(errno);
             return false;
         }
-        if (!S_ISDIR(info.st_mode)) {
+        if (S_ISREG(info.st_mode)) {
             files.push_back({path, stemOf(path)});
             continue;
+        }
+        // A pipe or a device could block the run or never end.
+        if (!S_ISDIR(info.st_mode)) {
+            error = path + ": neither a file nor a folder";
+            return false;
         }
         DIR* folder = opendir(path.c_str());
         if (!folder) {

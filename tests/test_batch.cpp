@@ -286,6 +286,8 @@ TEST(fileRun, foldersListTheirProjectFilesInNameOrder)
     EXPECT_FALSE(listProjectFiles({folder, folder + "/b.rcp"}, files, error));
     EXPECT_EQ(error, folder + "/b.rcp and " + folder + "/b.rcp have the same stem \"b\", which names the results and "
                      "seeds the stream (rename one)");
+    EXPECT_FALSE(listProjectFiles({"/dev/null"}, files, error));
+    EXPECT_EQ(error, "/dev/null: neither a file nor a folder");
     EXPECT_FALSE(listProjectFiles({folder + "/nothing"}, files, error));
     EXPECT_EQ(error, folder + "/nothing: No such file or directory");
     std::string empty = folder + "/empty";
