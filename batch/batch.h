@@ -78,6 +78,9 @@ bool listProjectFiles(const std::vector<std::string>& paths, std::vector<Project
 // The 64-bit FNV-1a hash of a file's stem: what the search's stream and the evaluation's
 // scenarios of a file run are derived from.
 uint64_t stemHash(const std::string& stem);
+// SplitMix64's finaliser: every bit of z reaches every bit of the result. The search's stream
+// seeds and the evaluation's scenario keys are mixed with it.
+uint64_t mix64(uint64_t z);
 // A run name that can stand in file names and results files: 1..64 letters, digits, '_', '-', '.'
 // or '+', not starting with '.' or '-', and not the name of a PSPLIB set.
 bool validRunName(const std::string& name);

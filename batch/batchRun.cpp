@@ -24,15 +24,6 @@ static volatile std::sig_atomic_t stopSignal = 0;
 
 static void onStopSignal(int sig) { stopSignal = sig; }
 
-// SplitMix64's finaliser: every bit of z reaches every bit of the result.
-static uint64_t mix64(uint64_t z)
-{
-    z += 0x9E3779B97F4A7C15ull;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
-
 // The stream state of one instance: a mix of the base seed, the data set, the distribution, the
 // group and the instance, so that a result depends on nothing else.
 static uint32_t instanceSeed(uint32_t seed, int dataset, int dist, int group, int inst)
@@ -143,12 +134,14 @@ static bool keptRows(const BatchOptions& o, const std::string& base, const RunId
     }
     // Instance k of a file run must still be the file it was: a renamed or reordered folder
     // would otherwise give its results to another file.
-    for (const ResultRow& row : csvRows)
-        if (id.fileRun && (row.file != o.projects[row.instance - 1].path || row.stem != o.projects[row.instance - 1].stem)) {
+    for (const ResultRow& row : csvRows) {
+        const ProjectFile* here = id.fileRun ? &o.projects[row.instance - 1] : nullptr;
+        if (here && (row.file != here->path || row.stem != here->stem)) {
             std::fprintf(stderr, "tarvo: cannot resume from %s.csv.part: its instance %d is %s, but this run's is %s\n",
-                         base.c_str(), row.instance, row.file.c_str(), o.projects[row.instance - 1].path.c_str());
+                         base.c_str(), row.instance, row.file.c_str(), here->path.c_str());
             return false;
         }
+    }
     const int groupSize = instancesPerGroup(o), places = 1 + std::max(600, groupSize);
     std::vector<std::string> policies(places);
     // A policy line counts for the instance whose place and stem it names (a file run's records

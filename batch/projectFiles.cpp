@@ -127,6 +127,14 @@ uint64_t stemHash(const std::string& stem)
     return h;
 }
 
+uint64_t mix64(uint64_t z)
+{
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
 bool validRunName(const std::string& name)
 {
     if (name.empty() || name.size() > 64 || name[0] == '.' || name[0] == '-') return false;

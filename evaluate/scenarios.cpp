@@ -18,20 +18,12 @@ uint64_t scenarioKey(int dataset, int group, int instance, int dist, uint32_t se
            uint64_t(instance);
 }
 
-static uint64_t splitMix64(uint64_t z)
-{
-    z += 0x9E3779B97F4A7C15ull;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
-
 uint64_t fileScenarioKey(const std::string& stem, int dist, uint32_t seed)
 {
     const uint64_t h = stemHash(stem);
     // seed << 8 ^ dist is one-to-one (dist < 256); the hash is mixed first so that stems differing
     // in one byte do not give keys differing in a few bits.
-    return splitMix64(splitMix64(h) ^ (uint64_t{seed} << 8) ^ uint64_t(dist));
+    return mix64(mix64(h) ^ (uint64_t{seed} << 8) ^ uint64_t(dist));
 }
 
 // ---- Tables kept for the process's lifetime ----
@@ -73,7 +65,7 @@ void makeScenarioSource(ScenarioSource& s, int dataset, int group, int instance,
 void makeScenarioSource(ScenarioSource& s, uint64_t key, int dist, int levels)
 {
     s.key = key;
-    s.stream = pcg64(splitMix64(s.key), s.key);
+    s.stream = pcg64(mix64(s.key), s.key);
     s.next = 1;
     s.n = actNum;
     s.dist = dist;
@@ -121,7 +113,7 @@ float scenarioDuration(const ScenarioSource& s, int a, double u)
 void drawScenario(ScenarioSource& s, long k, float* durations)
 {
     if (k != s.next) {
-        s.stream = pcg64(splitMix64(s.key), s.key);
+        s.stream = pcg64(mix64(s.key), s.key);
         s.stream.advance(static_cast<pcg64::state_type>(k - 1) * static_cast<pcg64::state_type>(s.n));
     }
     durations[0] = 0.0f;

@@ -3,7 +3,7 @@
 //
 // The stream of (data set, group, instance, evaluation distribution, seed) is
 //   key = seed << 32 ^ data set << 24 ^ distribution << 16 ^ group << 8 ^ instance,
-//   pcg64(splitMix64(key), key)   (state seed, stream selector),
+//   pcg64(mix64(key), key)   (state seed, stream selector),
 // the same key layout as the batch run's search streams but another generator, so no evaluation
 // draw is ever one of the search's. Scenario K (1-based) takes draws (K - 1) n + 1 .. K n of that
 // stream, n = actNum, one per activity 1..n in order: a level u = (x >> 12 + 0.5) / 2^52 from each
@@ -12,7 +12,7 @@
 // of an instance depends on nothing but these five values and the levels.
 //
 // A project of a file run is keyed by its stem instead, never by its place in the run:
-//   key = splitMix64(splitMix64(fnv1a64(stem)) ^ seed << 8 ^ distribution),
+//   key = mix64(mix64(fnv1a64(stem)) ^ seed << 8 ^ distribution),
 // fnv1a64 the 64-bit FNV-1a hash of the stem's bytes; so a project gets the same scenarios in any
 // run of any files, folder or layout, and two projects of one run get unrelated streams.
 //
