@@ -13,12 +13,12 @@
 //    capacities throughout, which is what a run must leave behind;
 //  - the resource-based rules never test members of eligSet one by one against the free capacity:
 //    per lane and free amount, fitSet holds the places that fit, so the members that fit are
-//    eligSet AND one set per lane. The sets depend only on the requirements by place and on the
-//    capacities, and are rebuilt when these differ from the previous run's (callers run one list
-//    many times in a row).
+//    eligSet AND one set per lane. The sets, the requirements by place and each activity's place
+//    depend only on the list, its activities' requirements and the capacities, and are kept from
+//    run to run until one of these differs (callers run one list many times in a row).
 // Invariant at each start phase: every activity whose finish time equals the current time has
 // completed, and eligSet holds exactly the activities whose predSet has finished and that have not
-// started.
+// started (those whose count of arcs from unfinished predecessors is 0).
 #include "engine/engine.h"
 
 #include <array>
@@ -32,6 +32,11 @@
 
 // ---- Packed resource amounts ----
 
+// Amounts sit in their lanes sixteen times over: at most 255 * 16 = 4080, so the top bit of every
+// lane is still free as a guard, and a lane's free amount is directly the byte offset of its fit
+// set (two words, 16 bytes, per level), with no shift.
+constexpr int laneShift = 4;
+
 // The amounts of resources 1..4 spread over the four 16-bit lanes of a word: one 4-byte load, the
 // first and third bytes kept in place and the second and fourth moved to the upper half. Which lane
 // holds which resource depends on the byte order but is the same for requirements and capacities,
@@ -42,10 +47,10 @@ static inline uint64_t packAmounts(const uint8_t* first, uint32_t keepBytes)
     uint32_t bytes;
     std::memcpy(&bytes, first, sizeof bytes);
     bytes &= keepBytes;
-    return (bytes & 0x00FF00FFu) | uint64_t{(bytes >> 8) & 0x00FF00FFu} << 32;
+    return ((bytes & 0x00FF00FFu) | uint64_t{(bytes >> 8) & 0x00FF00FFu} << 32) << laneShift;
 }
 
-// Amounts are at most 255, so the top bit of every lane is free as a guard.
+// The top bit of every lane.
 constexpr uint64_t laneTops = 0x8000800080008000ull;
 
 // Every lane of need is within the same lane of freeCap. With the guard bit set, a lane cannot
@@ -55,25 +60,44 @@ static inline bool fits(uint64_t need, uint64_t freeCap)
     return (((freeCap | laneTops) - need) & laneTops) == laneTops;
 }
 
-// Amount of lane l (0..3) of a packed word.
-static inline unsigned laneAmount(uint64_t packed, int l)
+// Lane l (0..3) of a packed word as it stands: sixteen times the amount.
+static inline unsigned laneValue(uint64_t packed, int l)
 {
     return static_cast<unsigned>(packed >> (16 * l)) & 0xFFFFu;
 }
 
-// ---- Fit sets ----
+// Amount of lane l of a packed word.
+static inline unsigned laneAmount(uint64_t packed, int l) { return laneValue(packed, l) >> laneShift; }
 
-// Rebuilds fitSet for the requirements need[1..n] and the capacities caps, and keeps both as its
-// key. Per lane, every place goes into the set of its own requirement, and the sets are then united
-// upwards, so that set v holds the places needing at most v. A place needing more than the capacity
-// is in no set: it never fits.
-static void buildFitSets(const uint64_t* need, int n, uint64_t caps)
+static_assert(sizeof fitSet[0][0] == 1u << laneShift, "a lane's value must be the byte offset of its fit set");
+
+// ---- The list's places ----
+
+// The places of list[1..n] are still those built for the previous run: the same list, the same
+// requirement rows of its activities, resNum and capacities caps.
+static inline bool placesCurrent(const uint8_t* list, int n, uint64_t caps)
 {
+    return fitNum == n && fitCaps == caps && fitResNum == resNum && std::memcmp(&fitList[1], &list[1], n) == 0 &&
+           std::memcmp(fitReq[1], resReq[1], sizeof resReq[0] * n) == 0;
+}
+
+// Builds, with their key, the requirements by place fitNeed, each activity's place fitPos and the
+// fit sets. Per lane, every place goes into the set of its own requirement, and the sets are then
+// united upwards, so that set v holds the places needing at most v. A place needing more than the
+// capacity is in no set: it never fits.
+static void buildPlaces(const uint8_t* list, int n, uint32_t keepBytes, uint64_t caps)
+{
+    for (int p = 1; p <= n; ++p) {
+        fitNeed[p] = packAmounts(&resReq[list[p]][1], keepBytes);
+        fitPos[list[p]] = static_cast<uint8_t>(p);
+        fitList[p] = list[p];
+    }
+    std::memcpy(fitReq[1], resReq[1], sizeof resReq[0] * n);
     for (int l = 0; l < maxRes; ++l) {
         unsigned cap = laneAmount(caps, l);
         for (unsigned v = 0; v <= cap; ++v) fitSet[l][v][0] = fitSet[l][v][1] = 0;
         for (int p = 1; p <= n; ++p) {
-            unsigned v = laneAmount(need[p], l);
+            unsigned v = laneAmount(fitNeed[p], l);
             if (v <= cap) fitSet[l][v][p >> 6] |= uint64_t{1} << (p & 63);
         }
         for (unsigned v = 1; v <= cap; ++v) {
@@ -81,20 +105,21 @@ static void buildFitSets(const uint64_t* need, int n, uint64_t caps)
             fitSet[l][v][1] |= fitSet[l][v - 1][1];
         }
     }
-    for (int p = 1; p <= n; ++p) fitNeed[p] = need[p];
     fitNum = n;
+    fitResNum = resNum;
     fitCaps = caps;
 }
 
 // Narrows the place sets low (places 0..63) and high (64..) to the places whose requirements lie
-// within freeCap in every lane. The free amount of a lane never exceeds its capacity, so it indexes
-// the lane's sets directly.
+// within freeCap in every lane. The free amount of a lane never exceeds its capacity, and its value
+// is the byte offset of its set among the lane's sets.
+template <bool wide>
 static inline void keepFitting(uint64_t freeCap, uint64_t& low, uint64_t& high)
 {
     for (int l = 0; l < maxRes; ++l) {
-        unsigned v = laneAmount(freeCap, l);
-        low &= fitSet[l][v][0];
-        high &= fitSet[l][v][1];
+        const char* sets = reinterpret_cast<const char*>(fitSet[l]) + laneValue(freeCap, l);
+        low &= reinterpret_cast<const uint64_t*>(sets)[0];
+        if constexpr (wide) high &= reinterpret_cast<const uint64_t*>(sets)[1];
     }
 }
 
@@ -158,8 +183,9 @@ constexpr int givenDurations = -2;
 
 // pool: 0 for nominal durations, the table size when it is a constant of the build (so the draw's
 // choice of table folds away), -1 for any other poolSize, which is then passed on as given, and
-// givenDurations for given[1..actNum].
-template <StartRule rule, int pool>
+// givenDurations for given[1..actNum]. wide: the list has places 64 and up, so eligSet needs its
+// second word (projects up to 63 activities keep it, and every test of it, out of the loop).
+template <StartRule rule, int pool, bool wide>
 static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr)
 {
     const int n = actNum;
@@ -170,35 +196,43 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
     if (n <= 1) return finishTime[n];
     tarvoDebugCheck(isPermutation(list, n));
 
-    // Requirements by list place; listPos leads from an activity back to its place.
+    // Requirements by list place (need); listPos leads from an activity back to its place.
     const uint8_t keep[4] = {uint8_t(resNum >= 1 ? 0xFF : 0), uint8_t(resNum >= 2 ? 0xFF : 0),
                              uint8_t(resNum >= 3 ? 0xFF : 0), uint8_t(resNum >= 4 ? 0xFF : 0)};
     uint32_t keepBytes;
     std::memcpy(&keepBytes, keep, sizeof keepBytes);
     uint64_t freeCap = packAmounts(&resCap[1], keepBytes);
-    uint64_t need[actDim];
-    uint8_t listPos[actDim];
-    uint64_t changed = static_cast<uint64_t>(fitNum ^ n) | (freeCap ^ fitCaps);
-    for (int p = 1; p <= n; ++p) {
-        need[p] = packAmounts(&resReq[list[p]][1], keepBytes);
-        if constexpr (rule != activityBased) {
-            listPos[list[p]] = static_cast<uint8_t>(p);
-            changed |= need[p] ^ fitNeed[p];
-        }
+    // The activity-based rule needs only the requirements by place, and is often run on a new list
+    // each time; the resource-based rules keep theirs with the fit sets.
+    uint64_t ownNeed[rule == activityBased ? actDim : 1];
+    const uint64_t* need = fitNeed;
+    const uint8_t* listPos = fitPos;
+    if constexpr (rule == activityBased) {
+        for (int p = 1; p <= n; ++p) ownNeed[p] = packAmounts(&resReq[list[p]][1], keepBytes);
+        need = ownNeed;
+    } else if (!placesCurrent(list, n, freeCap)) {
+        buildPlaces(list, n, keepBytes, freeCap);
     }
-    if constexpr (rule != activityBased)
-        if (changed != 0) buildFitSets(need, n, freeCap);
     // eligSet in two words held in registers: place p is bit p % 64 of eligLow (p < 64) or eligHigh.
     uint64_t eligLow = 0, eligHigh = 0;
     auto addPlace = [&](int q, uint64_t yes) {
-        uint64_t bit = yes << (q & 63);
-        eligLow |= q < 64 ? bit : 0;
-        eligHigh |= q < 64 ? 0 : bit;
+        if constexpr (wide) {
+            uint64_t bit = yes << (q & 63);
+            eligLow |= q < 64 ? bit : 0;
+            eligHigh |= q < 64 ? 0 : bit;
+        } else {
+            eligLow |= yes << q;
+        }
     };
     if constexpr (rule != activityBased) addPlace(listPos[1], 1);
 
     ActSet finishedSet, startedSet;
     setClear(finishedSet);
+    // Per activity, its arcs from predecessors that have not finished (an arc the file lists twice
+    // counts twice, as it is also met twice among the successors): it becomes eligible when this
+    // reaches 0. Only the resource-based rules keep it.
+    uint8_t waitingArcs[rule == activityBased ? 1 : actDim];
+    if constexpr (rule != activityBased) std::memcpy(&waitingArcs[1], &predNum[1], n);
     setClear(startedSet);
     // Active list: places activePos[head .. tail - 1] with their finish times activeEnd.
     uint8_t activePos[actDim];
@@ -257,9 +291,9 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                 bool startedAny = false, waitsOnStart = false;
                 // Both words in one loop (one unpredictable loop exit per pass, not two).
                 uint64_t low = eligLow, high = eligHigh;
-                keepFitting(freeCap, low, high);
+                keepFitting<wide>(freeCap, low, high);
                 while ((low | high) != 0) {
-                    bool inHigh = low == 0;
+                    bool inHigh = wide && low == 0;
                     uint64_t members = inHigh ? high : low;
                     int bit = __builtin_ctzll(members);
                     members &= members - 1;
@@ -276,7 +310,7 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                     start(p);
                     eligLow &= inHigh ? ~uint64_t{0} : ~(uint64_t{1} << bit);
                     eligHigh &= inHigh ? ~(uint64_t{1} << bit) : ~uint64_t{0};
-                    keepFitting(freeCap, low, high);
+                    keepFitting<wide>(freeCap, low, high);
                     startedAny = true;
                 }
                 again = rule == withArcs && startedAny && waitsOnStart;
@@ -297,15 +331,15 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
         do {
             int p = activePos[head++];
             int h = list[p];
-            addAct(finishedSet, h);
+            if constexpr (rule != resourceBased) addAct(finishedSet, h);
             freeCap += need[p];
             if constexpr (rule != activityBased) {
                 // Released successors join eligSet without a branch (whether one is released is
-                // unpredictable, and adding a place twice is harmless). A successor of an activity
-                // that finishes now cannot have started, so only its predecessors are tested.
+                // unpredictable). A successor of an activity that finishes now cannot have
+                // started, and its count reaches 0 once, with its last predecessor's arc.
                 for (int i = 1; i <= succNum[h]; ++i) {
                     int s = succList[h][i];
-                    addPlace(listPos[s], setSubset(predSet[s], finishedSet));
+                    addPlace(listPos[s], --waitingArcs[s] == 0);
                 }
             }
         } while (head != tail && activeEnd[head] == now);
@@ -317,15 +351,26 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
     return finishTime[n];
 }
 
+// The run with eligSet in one word or two (the activity-based rule keeps no eligSet).
+template <StartRule rule, int pool>
+static float runSized(uint8_t* list, int poolSize, const float* given = nullptr)
+{
+    if constexpr (rule == activityBased)
+        return runPolicy<rule, pool, true>(list, poolSize, given);
+    else
+        return actNum >= 64 ? runPolicy<rule, pool, true>(list, poolSize, given)
+                            : runPolicy<rule, pool, false>(list, poolSize, given);
+}
+
 // Drawn durations: the three table sizes of the program as constants.
 template <StartRule rule>
 static float runDrawn(uint8_t* list, int poolSize)
 {
     switch (poolSize) {
-    case 10: return runPolicy<rule, 10>(list, poolSize);
-    case midLevels: return runPolicy<rule, midLevels>(list, poolSize);
-    case 1000: return runPolicy<rule, 1000>(list, poolSize);
-    default: return runPolicy<rule, -1>(list, poolSize);
+    case 10: return runSized<rule, 10>(list, poolSize);
+    case midLevels: return runSized<rule, midLevels>(list, poolSize);
+    case 1000: return runSized<rule, 1000>(list, poolSize);
+    default: return runSized<rule, -1>(list, poolSize);
     }
 }
 
@@ -333,7 +378,7 @@ static float runDrawn(uint8_t* list, int poolSize)
 
 float executeActivityBased(uint8_t* list, bool stochastic, int poolSize)
 {
-    return stochastic ? runDrawn<activityBased>(list, poolSize) : runPolicy<activityBased, 0>(list, poolSize);
+    return stochastic ? runDrawn<activityBased>(list, poolSize) : runSized<activityBased, 0>(list, poolSize);
 }
 
 float executeResourceBased(uint8_t* list, int poolSize)
@@ -343,20 +388,20 @@ float executeResourceBased(uint8_t* list, int poolSize)
 
 float executeWithArcs(uint8_t* list, bool stochastic, int poolSize)
 {
-    return stochastic ? runDrawn<withArcs>(list, poolSize) : runPolicy<withArcs, 0>(list, poolSize);
+    return stochastic ? runDrawn<withArcs>(list, poolSize) : runSized<withArcs, 0>(list, poolSize);
 }
 
 float executeActivityBasedGiven(uint8_t* list, const float* durations)
 {
-    return runPolicy<activityBased, givenDurations>(list, 0, durations);
+    return runSized<activityBased, givenDurations>(list, 0, durations);
 }
 
 float executeResourceBasedGiven(uint8_t* list, const float* durations)
 {
-    return runPolicy<resourceBased, givenDurations>(list, 0, durations);
+    return runSized<resourceBased, givenDurations>(list, 0, durations);
 }
 
 float executeWithArcsGiven(uint8_t* list, const float* durations)
 {
-    return runPolicy<withArcs, givenDurations>(list, 0, durations);
+    return runSized<withArcs, givenDurations>(list, 0, durations);
 }

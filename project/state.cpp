@@ -54,9 +54,13 @@ float startTime[actDim];
 float finishTime[actDim];
 ActSet extraFinPred[actDim];
 ActSet extraStartPred[actDim];
-uint64_t fitNeed[actDim];
+uint8_t fitList[actDim];
+uint8_t fitReq[actDim][resDim];
 int32_t fitNum;
+int32_t fitResNum;
 uint64_t fitCaps;
+uint64_t fitNeed[actDim];
+uint8_t fitPos[actDim];
 uint64_t fitSet[maxRes][256][2];
 
 int32_t ph1Iter;

@@ -78,12 +78,17 @@ extern float startTime[actDim];              // -1 = not started
 extern float finishTime[actDim];             // finishTime[actNum] is the makespan
 extern ActSet extraFinPred[actDim];          // f in extraFinPred[t]: t starts after f finishes
 extern ActSet extraStartPred[actDim];        // f in extraStartPred[t]: t starts after f starts
-// Fit sets of the resource-based engines, rebuilt only when the packed requirements by list place or
-// the capacities differ from the previous run's (a list is run 10 to 1000 times in a row). Lane l is the
-// 16-bit lane l of a packed amount (see engine.cpp); places are bits p % 64 of word p / 64.
-extern uint64_t fitNeed[actDim];             // packed requirements at places 1..fitNum, the key
+// The list's places as the resource-based engines use them, rebuilt only when the list, its
+// activities' requirement rows, resNum or the capacities differ from the previous run's (a list is
+// run 10 to 1000 times in a row). Lane l is the 16-bit lane l of a packed amount (see engine.cpp);
+// places are bits p % 64 of word p / 64.
+extern uint8_t fitList[actDim];              // the list at places 1..fitNum, part of the key
+extern uint8_t fitReq[actDim][resDim];       // resReq rows of activities 1..fitNum, part of the key
 extern int32_t fitNum;                       // places covered; 0 before the first resource-based run
-extern uint64_t fitCaps;                     // packed capacities, the other part of the key
+extern int32_t fitResNum;                    // resNum, part of the key
+extern uint64_t fitCaps;                     // packed capacities, the rest of the key
+extern uint64_t fitNeed[actDim];             // packed requirements at places 1..fitNum
+extern uint8_t fitPos[actDim];               // each activity's place in fitList
 extern uint64_t fitSet[maxRes][256][2];      // [l][v]: places needing at most v in lane l, v up to its capacity
 
 // ---- Phase 1: construction counter, elite pool, best list, justification profile ----
