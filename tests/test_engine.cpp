@@ -690,12 +690,14 @@ void expectSameAsPlainScan(int engine, const uint8_t* list, const float* given, 
 // Random projects of 5 to 122 activities with one to four resources, random lists, runs drawn from
 // the 10- and midLevels-level tables and given durations with many ties and zeros, with and without
 // extra arcs. Lists and projects alternate between calls, and a project's requirements change under
-// an unchanged list, so that whatever the engine keeps from one run to the next is put to the test.
+// an unchanged list, so that whatever the engine keeps from one run to the next is put to the test;
+// then, under one list, the capacities alone and the number of resources alone change. Projects of
+// 63 and 64 activities sit on both sides of the engine's one-word and two-word place sets.
 TEST(engine, resourceBasedRulesMatchAPlainScan)
 {
     std::mt19937 gen(8128);
     for (int trial = 0; trial < 60; ++trial) {
-        int n = trial % 10 == 9 ? maxAct : 5 + static_cast<int>(gen() % 118);
+        int n = trial % 10 == 9 ? maxAct : trial % 10 == 4 ? 63 + trial / 10 % 2 : 5 + static_cast<int>(gen() % 118);
         int k = 1 + trial % 4;
         TestProject project = randomProject(gen, n, k);
         setProject(project);
@@ -722,5 +724,15 @@ TEST(engine, resourceBasedRulesMatchAPlainScan)
                                                                       what + " pool " + std::to_string(poolSize)));
             }
         }
+        // Change 1 adds a unit of resource 1; change 2 drops the last resource, whose column keeps
+        // its values, so that only the count says it is gone.
+        for (int change = 0; change < 3; ++change) {
+            if (change == 1) ++resCap[1];
+            if (change == 2 && k > 1) --resNum;
+            std::string what = "trial " + std::to_string(trial) + " change " + std::to_string(change);
+            for (int engine = 1; engine <= 2; ++engine)
+                ASSERT_NO_FATAL_FAILURE(expectSameAsPlainScan(engine, first.data(), nullptr, 10, what));
+        }
+        resNum = static_cast<uint8_t>(k);
     }
 }
