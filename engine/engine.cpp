@@ -217,9 +217,11 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
     uint64_t eligLow = 0, eligHigh = 0;
     auto addPlace = [&](int q, uint64_t yes) {
         if constexpr (wide) {
-            uint64_t bit = yes << (q & 63);
-            eligLow |= q < 64 ? bit : 0;
-            eligHigh |= q < 64 ? 0 : bit;
+            // Word masks by arithmetic: a compiler may turn a choice between the words into a
+            // branch, and which word a released place is in is unpredictable.
+            uint64_t bit = yes << (q & 63), inHigh = static_cast<uint64_t>(q >> 6);
+            eligLow |= bit & (inHigh - 1);
+            eligHigh |= bit & (0 - inHigh);
         } else {
             eligLow |= yes << q;
         }
@@ -293,13 +295,22 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                 uint64_t low = eligLow, high = eligHigh;
                 keepFitting<wide>(freeCap, low, high);
                 while ((low | high) != 0) {
-                    bool inHigh = wide && low == 0;
-                    uint64_t members = inHigh ? high : low;
-                    int bit = __builtin_ctzll(members);
-                    members &= members - 1;
-                    low = inHigh ? low : members;
-                    high = inHigh ? members : high;
-                    int p = bit + (inHigh ? 64 : 0);
+                    // The next member, taken out of low or high. Two words are chosen between by
+                    // masks, as in addPlace: highWord is all ones when the low word is used up.
+                    int bit;
+                    uint64_t taken = 0, highWord = 0;
+                    if constexpr (wide) {
+                        highWord = 0 - static_cast<uint64_t>(low == 0);
+                        uint64_t members = (high & highWord) | (low & ~highWord);
+                        bit = __builtin_ctzll(members);
+                        taken = members & (0 - members);
+                        low &= ~(taken & ~highWord);
+                        high &= ~(taken & highWord);
+                    } else {
+                        bit = __builtin_ctzll(low);
+                        low &= low - 1;
+                    }
+                    int p = bit + static_cast<int>(highWord & 64);
                     if constexpr (rule == withArcs) {
                         if (!setSubset(extraFinPred[list[p]], finishedSet)) continue;
                         if (!setSubset(extraStartPred[list[p]], startedSet)) {
@@ -308,8 +319,12 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                         }
                     }
                     start(p);
-                    eligLow &= inHigh ? ~uint64_t{0} : ~(uint64_t{1} << bit);
-                    eligHigh &= inHigh ? ~(uint64_t{1} << bit) : ~uint64_t{0};
+                    if constexpr (wide) {
+                        eligLow &= ~(taken & ~highWord);
+                        eligHigh &= ~(taken & highWord);
+                    } else {
+                        eligLow &= ~(uint64_t{1} << bit);
+                    }
                     keepFitting<wide>(freeCap, low, high);
                     startedAny = true;
                 }
