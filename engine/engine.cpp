@@ -300,12 +300,15 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                     int bit;
                     uint64_t taken = 0, highWord = 0;
                     if constexpr (wide) {
+                        // Each word's own update is short (a pass may visit many members, each
+                        // waiting on the one before): low loses its lowest bit, if any, and high
+                        // its lowest bit only while low is empty.
                         highWord = 0 - static_cast<uint64_t>(low == 0);
-                        uint64_t members = (high & highWord) | (low & ~highWord);
+                        uint64_t members = low | (high & highWord);
                         bit = __builtin_ctzll(members);
                         taken = members & (0 - members);
-                        low &= ~(taken & ~highWord);
-                        high &= ~(taken & highWord);
+                        low &= low - 1;
+                        high &= ~(high & (0 - high) & highWord);
                     } else {
                         bit = __builtin_ctzll(low);
                         low &= low - 1;
