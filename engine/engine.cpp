@@ -5,9 +5,11 @@
 //  - the active list is an array of (finish time, list place) entries sorted from its head; every
 //    activity enters it once per run, so the head only moves forward and never wraps, and the head
 //    and tail indices count the finished and the started activities;
-//  - eligSet is a bit set over LIST PLACES (two words), so its members come out in ascending place order by
-//    counting trailing zeros, an activity cannot be in it twice (an arc listed twice in succList
-//    adds the same bit), and removing one is clearing a bit;
+//  - eligSet is a bit set over LIST PLACES (one word for lists of up to 63 places, two beyond), so
+//    its members come out in ascending place order by counting trailing zeros, an activity cannot
+//    be in it twice, and removing one is clearing a bit;
+//  - an activity joins eligSet when its count of arcs from unfinished predecessors reaches 0, so a
+//    completion costs one decrement per successor arc, not a test of a predecessor set;
 //  - the free capacity and the requirements are packed one resource per 16-bit lane of a word, so a
 //    single subtraction compares all resources. resCap itself is never written: it holds the
 //    capacities throughout, which is what a run must leave behind;
@@ -295,25 +297,37 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                 uint64_t low = eligLow, high = eligHigh;
                 keepFitting<wide>(freeCap, low, high);
                 while ((low | high) != 0) {
-                    // The next member, taken out of low or high. Two words are chosen between by
-                    // masks, as in addPlace: highWord is all ones when the low word is used up.
+                    // The next member, taken out of low or high; highWord is all ones, or inHigh
+                    // true, once the low word is used up.
                     int bit;
                     uint64_t taken = 0, highWord = 0;
-                    if constexpr (wide) {
-                        // Each word's own update is short (a pass may visit many members, each
-                        // waiting on the one before): low loses its lowest bit, if any, and high
-                        // its lowest bit only while low is empty.
+                    bool inHigh = false;
+                    if constexpr (wide && rule == resourceBased) {
+                        // A pass visits few members, and which word holds the next one is
+                        // unpredictable: the words are chosen between by masks, as in addPlace,
+                        // each word's own update kept short. low loses its lowest bit, if any, and
+                        // high its lowest bit only while low is empty.
                         highWord = 0 - static_cast<uint64_t>(low == 0);
                         uint64_t members = low | (high & highWord);
                         bit = __builtin_ctzll(members);
                         taken = members & (0 - members);
                         low &= low - 1;
                         high &= ~(high & (0 - high) & highWord);
+                    } else if constexpr (wide) {
+                        // With arcs a pass may visit many members that wait on an arc, low word
+                        // first: whether it is used up is then well predicted, and a branch keeps
+                        // every visit short.
+                        inHigh = low == 0;
+                        uint64_t members = inHigh ? high : low;
+                        bit = __builtin_ctzll(members);
+                        members &= members - 1;
+                        low = inHigh ? low : members;
+                        high = inHigh ? members : high;
                     } else {
                         bit = __builtin_ctzll(low);
                         low &= low - 1;
                     }
-                    int p = bit + static_cast<int>(highWord & 64);
+                    int p = bit + static_cast<int>(highWord & 64) + (inHigh ? 64 : 0);
                     if constexpr (rule == withArcs) {
                         if (!setSubset(extraFinPred[list[p]], finishedSet)) continue;
                         if (!setSubset(extraStartPred[list[p]], startedSet)) {
@@ -322,9 +336,12 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                         }
                     }
                     start(p);
-                    if constexpr (wide) {
+                    if constexpr (wide && rule == resourceBased) {
                         eligLow &= ~(taken & ~highWord);
                         eligHigh &= ~(taken & highWord);
+                    } else if constexpr (wide) {
+                        eligLow &= inHigh ? ~uint64_t{0} : ~(uint64_t{1} << bit);
+                        eligHigh &= inHigh ? ~(uint64_t{1} << bit) : ~uint64_t{0};
                     } else {
                         eligLow &= ~(uint64_t{1} << bit);
                     }
