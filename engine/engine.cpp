@@ -215,7 +215,8 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
     } else if (!placesCurrent(list, n, freeCap)) {
         buildPlaces(list, n, keepBytes, freeCap);
     }
-    // eligSet in two words held in registers: place p is bit p % 64 of eligLow (p < 64) or eligHigh.
+    // eligSet in two words held in registers: place p is bit p % 64 of eligLow (p < 64) or eligHigh,
+    // which stays empty unless the list is wide.
     uint64_t eligLow = 0, eligHigh = 0;
     auto addPlace = [&](int q, uint64_t yes) {
         if constexpr (wide) {
