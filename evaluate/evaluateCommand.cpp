@@ -92,9 +92,11 @@ int failWith(int code, const std::string& what)
 
 std::string systemReason() { return std::strerror(errno); }
 
-// Whether an evaluation row belongs to a record: a file run's by its stem (never by its place, which
-// another run of the same project may give another number), a PSPLIB one by group and instance.
-bool rowOfRecord(const EvalRow& row, const PolicyRecord& r)
+// Whether a row (an evaluation row, a batch results row or a samples line) belongs to a record: a
+// file run's by its stem (never by its place, which another run of the same project may give
+// another number), a PSPLIB one by group and instance.
+template <class Row>
+bool rowOfRecord(const Row& row, const PolicyRecord& r)
 {
     return r.stem.empty() ? row.stem.empty() && row.group == r.group && row.instance == r.instance
                           : row.stem == r.stem;
@@ -243,8 +245,7 @@ bool readInput(const Options& o, const std::string& path, Input& in)
     // A file run's rows join their records by stem: the run may list the files in another order.
     for (std::size_t k = 0; k < in.records.size(); ++k)
         for (const ResultRow& row : rows)
-            if (in.fileRun ? row.stem == in.records[k].stem
-                           : row.group == in.records[k].group && row.instance == in.records[k].instance) {
+            if (rowOfRecord(row, in.records[k])) {
                 // The batch run's estimates are floats written with 9 digits: back to the float.
                 in.inSample1[k] = static_cast<float>(row.ph1Makespan);
                 in.inSample2[k] = static_cast<float>(row.ph2Makespan);
@@ -603,9 +604,7 @@ int runEvaluate(int argc, char** argv)
             const Output& out = outputs[p.output];
             const Input& in = inputs[out.input];
             for (std::size_t k = 0; k < in.records.size(); ++k)
-                if (out.done[k] && !out.complete &&
-                    (in.fileRun ? in.records[k].stem == p.stem
-                                : p.stem.empty() && in.records[k].group == p.group && in.records[k].instance == p.instance))
+                if (out.done[k] && !out.complete && rowOfRecord(p, in.records[k]))
                     keep.push_back(p);
         }
         OutputFile fresh;
