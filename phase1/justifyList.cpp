@@ -3,6 +3,7 @@
 // resource profile; the list is rewritten in the order of the resulting start times. Every shift
 // keeps precedence and resources feasible, and no activity ends later than the first schedule's end.
 #include <cstdio>
+#include <cstring>
 
 #include "engine/engine.h"
 #include "phase1/phase1.h"
@@ -145,6 +146,41 @@ static void orderByNumberAndKey(uint8_t* base, int n, const int* key)
     sortByKey(numbers, n - 2, key, base);
 }
 
+// ---- Parts that depend on the project alone ----
+
+static bool projectPartsKept(int n)
+{
+    return justNum == n && justResNum == resNum && std::memcmp(justReq[1], resReq[1], sizeof resReq[0] * n) == 0 &&
+           std::memcmp(&justDur[1], &dur[1], sizeof dur[0] * n) == 0 &&
+           std::memcmp(&justLateStart[1], &lateStart[1], sizeof lateStart[0] * n) == 0 &&
+           std::memcmp(&justLateFinish[1], &lateFinish[1], sizeof lateFinish[0] * n) == 0;
+}
+
+// The requirement words, the tie orders of the truncated latest starts (ascending) and latest
+// finishes (descending), and whether a real activity has duration 0; kept with the inputs they
+// come from, which are their key.
+static void keepProjectParts(int n)
+{
+    if (projectPartsKept(n)) return;
+    int lateStartKey[actDim] = {}, lateFinishKey[actDim] = {};
+    bool zeroDurations = false;
+    for (int a = 1; a <= n; ++a) {
+        reqLanes[a] = packLanes(resReq[a]);
+        lateStartKey[a] = whole(lateStart[a]);
+        lateFinishKey[a] = -whole(lateFinish[a]);
+        zeroDurations |= dur[a] == 0 && a != 1 && a != n;
+    }
+    orderByNumberAndKey(lateStartTies, n, lateStartKey);
+    orderByNumberAndKey(lateFinishTies, n, lateFinishKey);
+    justZeroDurations = zeroDurations;
+    std::memcpy(justReq[1], resReq[1], sizeof resReq[0] * n);
+    std::memcpy(&justDur[1], &dur[1], sizeof dur[0] * n);
+    std::memcpy(&justLateStart[1], &lateStart[1], sizeof lateStart[0] * n);
+    std::memcpy(&justLateFinish[1], &lateFinish[1], sizeof lateFinish[0] * n);
+    justNum = n;
+    justResNum = resNum;
+}
+
 // ord[1..n]: activity 1, then base (activities 2..n-1 already in tie order) ordered by primary key,
 // then activity n.
 static void orderBy(uint8_t* ord, int n, const int* primary, const uint8_t* base)
@@ -179,15 +215,14 @@ static void keepPrecedence(uint8_t* ord, int n)
     }
 }
 
-// ord by start time, ties by truncated latest start (lateStartBase holds activities 2..n-1 in that
-// tie order), then activity number. Only when some real activity takes no time can a predecessor
-// tie with its successor; then the order is mended.
-static void orderByStart(uint8_t* ord, int n, const uint8_t* lateStartBase, bool zeroDurations)
+// ord by start time, ties by truncated latest start, then activity number. Only when some real
+// activity takes no time can a predecessor tie with its successor; then the order is mended.
+static void orderByStart(uint8_t* ord, int n)
 {
     int startKey[actDim] = {};
     for (int a = 1; a <= n; ++a) startKey[a] = whole(startTime[a]);
-    orderBy(ord, n, startKey, lateStartBase);
-    if (zeroDurations) keepPrecedence(ord, n);
+    orderBy(ord, n, startKey, lateStartTies);
+    if (justZeroDurations) keepPrecedence(ord, n);
 }
 
 int justifyList(uint8_t* list)
@@ -212,29 +247,15 @@ int justifyList(uint8_t* list)
     }
 
     // 2. Backward order: finish time ascending, ties by truncated latest finish descending.
+    keepProjectParts(n);
     {
-        int finishKey[actDim] = {}, lateFinishKey[actDim] = {};
-        for (int a = 1; a <= n; ++a) {
-            finishKey[a] = whole(finishTime[a]);
-            lateFinishKey[a] = -whole(lateFinish[a]);
-        }
-        uint8_t lateFinishBase[actDim] = {};
-        orderByNumberAndKey(lateFinishBase, n, lateFinishKey);
-        orderBy(ord, n, finishKey, lateFinishBase);
+        int finishKey[actDim];
+        for (int a = 1; a <= n; ++a) finishKey[a] = whole(finishTime[a]);
+        orderBy(ord, n, finishKey, lateFinishTies);
     }
 
-    // 4. Profile of the activity-based schedule. Also prepared once here: the requirement words,
-    // the tie order of the truncated latest starts, and whether a real activity has duration 0.
-    int lateStartKey[actDim] = {};
-    bool zeroDurations = false;
-    for (int a = 1; a <= n; ++a) {
-        reqLanes[a] = packLanes(resReq[a]);
-        lateStartKey[a] = whole(lateStart[a]);
-        zeroDurations |= dur[a] == 0 && a != 1 && a != n;
-    }
+    // 4. Profile of the activity-based schedule.
     buildProfile(whole(makespan));
-    uint8_t lateStartBase[actDim] = {};
-    orderByNumberAndKey(lateStartBase, n, lateStartKey);
 
     // 5. Right shift, latest finishers first; activity n stays, activity 1 comes last.
     for (int i = n - 1; i >= 1; --i) {
@@ -256,7 +277,7 @@ int justifyList(uint8_t* list)
     }
 
     // 6. Forward order on the right-justified times.
-    orderByStart(ord, n, lateStartBase, zeroDurations);
+    orderByStart(ord, n);
     // 7. The profile of the right-justified schedule over 0..finishTime[n] is the one the right shift
     // has kept up to date: activity n did not move, so the horizon is the same, and every shift gave
     // back and took exactly its activity's usage. Rebuilding it would give the same table.
@@ -279,7 +300,7 @@ int justifyList(uint8_t* list)
     }
 
     // 9. The new list: activities in order of their left-justified start.
-    orderByStart(ord, n, lateStartBase, zeroDurations);
+    orderByStart(ord, n);
     for (int i = 1; i <= n; ++i) list[i] = ord[i];
     return 0;
 }

@@ -71,6 +71,15 @@ uint8_t eliteOrder[maxPop + 1];
 uint8_t* bestList;
 uint64_t resProfile[max_time + 1];
 uint64_t reqLanes[actDim];
+int32_t justNum;
+int32_t justResNum;
+uint8_t justReq[actDim][resDim];
+uint16_t justDur[actDim];
+float justLateStart[actDim];
+float justLateFinish[actDim];
+uint8_t lateStartTies[actDim];
+uint8_t lateFinishTies[actDim];
+bool justZeroDurations;
 
 int32_t candNum;
 uint8_t candArcs[3 * (maxCand + 1)];

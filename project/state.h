@@ -101,6 +101,17 @@ extern uint8_t* bestList;                    // the best elite list, handed to P
 extern uint64_t resProfile[max_time + 1];    // justification: free capacity per time unit 0..max_time,
                                              // resource r in 16-bit lane r - 1 (all four tested at once)
 extern uint64_t reqLanes[actDim];            // each activity's requirements in the same lanes
+// Parts of a justification that depend on the project alone (a Phase 1 justifies some 200 lists of
+// one project), rebuilt only when an input they come from differs from the previous call's.
+extern int32_t justNum;                      // activities covered; 0 before the first justification
+extern int32_t justResNum;                   // resNum, part of the key
+extern uint8_t justReq[actDim][resDim];      // resReq rows 1..justNum, part of the key
+extern uint16_t justDur[actDim];             // dur, part of the key
+extern float justLateStart[actDim];          // lateStart, part of the key
+extern float justLateFinish[actDim];         // lateFinish, the rest of the key
+extern uint8_t lateStartTies[actDim];        // activities 2..n-1 by truncated latest start, at 0..n-3
+extern uint8_t lateFinishTies[actDim];       // the same by truncated latest finish, descending
+extern bool justZeroDurations;               // some activity other than 1 and n takes no time
 
 // ---- Phase 2, HV: candidate arc network ----
 extern int32_t candNum;                      // candidates kept, at most maxCand

@@ -361,6 +361,49 @@ TEST(justify, orderDependsOnlyOnTheOrderOfLatestTimes)
     }
 }
 
+TEST(justify, keptProjectPartsFollowEveryChangeOfTheirInputs)
+{
+    // Each change below alters one input of the parts a justification keeps between calls. The
+    // justification right after it must equal one that builds every part afresh.
+    std::mt19937 rng(41);
+    setRandState(5);
+    auto checkWarmAgainstCold = [](const uint8_t* constructed, const std::string& where) {
+        uint8_t warm[actDim], cold[actDim];
+        std::memcpy(warm, constructed, actDim);
+        std::memcpy(cold, constructed, actDim);
+        justifyList(warm);
+        std::vector<float> warmStart(startTime, startTime + actNum + 1);
+        justNum = 0;
+        justifyList(cold);
+        EXPECT_EQ(std::memcmp(warm, cold, actNum + 1), 0) << where;
+        EXPECT_EQ(std::vector<float>(startTime, startTime + actNum + 1), warmStart) << where;
+    };
+    for (int trial = 0; trial < 30; ++trial) {
+        int n = 5 + static_cast<int>(rng() % 100);
+        setProject(randomProject(rng, n, 1 + static_cast<int>(rng() % 4), false, 2 + static_cast<int>(rng() % 8)));
+        preparePhase1();
+        uint8_t list[actDim] = {};
+        constructActList(list);
+        std::string where = "trial " + std::to_string(trial);
+        checkWarmAgainstCold(list, where + " unchanged");
+        int a = 2 + static_cast<int>(rng() % (n - 2));
+        resReq[a][1] = 0;
+        checkWarmAgainstCold(list, where + " requirement");
+        // Ties of whole start times are common; reversed latest times reverse their order.
+        for (int b = 1; b <= n; ++b) lateStart[b] = -lateStart[b];
+        checkWarmAgainstCold(list, where + " latest starts");
+        for (int b = 1; b <= n; ++b) lateFinish[b] = -lateFinish[b];
+        checkWarmAgainstCold(list, where + " latest finishes");
+        // Zero durations tie successors with their predecessors; numbers ignore precedence here.
+        for (int b = 2; b < n; b += 2) dur[b] = 0;
+        checkWarmAgainstCold(list, where + " durations 0");
+        if (resNum > 1) {
+            --resNum;
+            checkWarmAgainstCold(list, where + " resources");
+        }
+    }
+}
+
 // ======== Justification by hand ========
 
 TEST(justify, shiftsABlockedListToTheShorterSchedule)
