@@ -268,6 +268,8 @@ int justifyList(uint8_t* list)
         }
         // Only an activity without successors (outside a valid network) could exceed the horizon.
         if (m > makespan) m = makespan;
+        // Already against its bound, the activity stays: its own interval is free once given back.
+        if (whole(m) == whole(finishTime[a])) continue;
         uint64_t need = reqLanes[a];
         giveBack(need, whole(finishTime[a]) - d, d);
         int f = latestFit(need, whole(m), d);
@@ -291,6 +293,7 @@ int justifyList(uint8_t* list)
             float f = finishTime[predList[a][j]];
             if (f > m) m = f;
         }
+        if (whole(m) == whole(startTime[a])) continue;  // stays, as in the right shift
         uint64_t need = reqLanes[a];
         giveBack(need, whole(startTime[a]), d);
         int s = earliestFit(need, whole(m), d);
