@@ -9,7 +9,10 @@
 //    its members come out in ascending place order by counting trailing zeros, an activity cannot
 //    be in it twice, and removing one is clearing a bit;
 //  - an activity joins eligSet when its count of arcs from unfinished predecessors reaches 0, so a
-//    completion costs one decrement per successor arc, not a test of a predecessor set;
+//    completion costs one decrement per successor arc, not a test of a predecessor set. Under the
+//    rule with arcs the count also holds the activity's extra arcs: a finish-to-start arc is met at
+//    its source's completion, a start-to-start arc at its source's start, so eligSet never holds an
+//    activity that waits on an arc and a pass never visits one;
 //  - the free capacity and the requirements are packed one resource per 16-bit lane of a word, so a
 //    single subtraction compares all resources. resCap itself is never written: it holds the
 //    capacities throughout, which is what a run must leave behind;
@@ -19,13 +22,14 @@
 //    depend only on the list, its activities' requirements and the capacities, and are kept from
 //    run to run until one of these differs (callers run one list many times in a row).
 // Invariant at each start phase: every activity whose finish time equals the current time has
-// completed, and eligSet holds exactly the activities whose predSet has finished and that have not
-// started (those whose count of arcs from unfinished predecessors is 0).
+// completed, and eligSet holds exactly the activities whose predSet has finished, whose extra arcs
+// (with that rule) are met and that have not started: those whose count of arcs still waited on is 0.
 #include "engine/engine.h"
 
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "durations/durations.h"
 #include "project/check.h"
@@ -176,6 +180,62 @@ static inline void addAct(ActSet& s, int a)
     s.w[1] |= actBitHigh[a];
 }
 
+// Adds place q to the place set low/high when yes is 1. Word masks by arithmetic: a compiler may
+// turn a choice between the words into a branch, and which word a released place is in is
+// unpredictable.
+template <bool wide>
+static inline void placeInto(uint64_t& low, uint64_t& high, int q, uint64_t yes)
+{
+    if constexpr (wide) {
+        uint64_t bit = yes << (q & 63), inHigh = static_cast<uint64_t>(q >> 6);
+        low |= bit & (inHigh - 1);
+        high |= bit & (0 - inHigh);
+    } else {
+        low |= yes << q;
+    }
+}
+
+// ---- The extra arcs ----
+
+// The arcs kept are still those of extraFinPred and extraStartPred over activities 1..n.
+static inline bool arcsCurrent(int n)
+{
+    return arcNum == n && std::memcmp(&arcFinKey[1], &extraFinPred[1], sizeof extraFinPred[0] * n) == 0 &&
+           std::memcmp(&arcStartKey[1], &extraStartPred[1], sizeof extraStartPred[0] * n) == 0;
+}
+
+// The sources among 1..n of the arcs in set (word 0 bit b is activity b, word 1 bit b activity
+// b + 63), each given target t in out[source][1..outNum[source]].
+static inline void addArcSources(const ActSet& set, int n, int t, uint8_t (*out)[actDim], uint8_t* outNum)
+{
+    for (int w = 0; w < 2; ++w)
+        for (uint64_t bits = set.w[w]; bits != 0; bits &= bits - 1) {
+            int f = __builtin_ctzll(bits) + 63 * w;
+            if (f >= 1 && f <= n) out[f][++outNum[f]] = static_cast<uint8_t>(t);
+        }
+}
+
+// Builds, with their key, each activity's count of extra arcs into it (every set bit, so that an
+// arc from outside 1..n is never met, as a predecessor that never finishes) and the targets of
+// its arcs out.
+static void buildArcs(int n)
+{
+    std::memset(&finArcNum[1], 0, n);
+    std::memset(&startArcNum[1], 0, n);
+    for (int t = 1; t <= n; ++t) {
+        const ActSet& fin = extraFinPred[t];
+        const ActSet& st = extraStartPred[t];
+        arcCount[t] = static_cast<uint16_t>(__builtin_popcountll(fin.w[0]) + __builtin_popcountll(fin.w[1]) +
+                                            __builtin_popcountll(st.w[0]) + __builtin_popcountll(st.w[1]));
+        if (arcCount[t] == 0) continue;
+        addArcSources(fin, n, t, finArcOut, finArcNum);
+        addArcSources(st, n, t, startArcOut, startArcNum);
+    }
+    std::memcpy(&arcFinKey[1], &extraFinPred[1], sizeof extraFinPred[0] * n);
+    std::memcpy(&arcStartKey[1], &extraStartPred[1], sizeof extraStartPred[0] * n);
+    arcNum = n;
+}
+
 // ---- The event loop ----
 
 enum StartRule { activityBased, resourceBased, withArcs };
@@ -218,27 +278,26 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
     // eligSet in two words held in registers: place p is bit p % 64 of eligLow (p < 64) or eligHigh,
     // which stays empty unless the list is wide.
     uint64_t eligLow = 0, eligHigh = 0;
-    auto addPlace = [&](int q, uint64_t yes) {
-        if constexpr (wide) {
-            // Word masks by arithmetic: a compiler may turn a choice between the words into a
-            // branch, and which word a released place is in is unpredictable.
-            uint64_t bit = yes << (q & 63), inHigh = static_cast<uint64_t>(q >> 6);
-            eligLow |= bit & (inHigh - 1);
-            eligHigh |= bit & (0 - inHigh);
-        } else {
-            eligLow |= yes << q;
-        }
-    };
-    if constexpr (rule != activityBased) addPlace(listPos[1], 1);
+    auto addPlace = [&](int q, uint64_t yes) { placeInto<wide>(eligLow, eligHigh, q, yes); };
 
-    ActSet finishedSet, startedSet;
+    ActSet finishedSet;
     setClear(finishedSet);
-    // Per activity, its arcs from predecessors that have not finished (an arc the file lists twice
-    // counts twice, as it is also met twice among the successors): it becomes eligible when this
-    // reaches 0. Only the resource-based rules keep it.
-    uint8_t waitingArcs[rule == activityBased ? 1 : actDim];
-    if constexpr (rule != activityBased) std::memcpy(&waitingArcs[1], &predNum[1], n);
-    setClear(startedSet);
+    // Per activity, the arcs it still waits on: from predecessors that have not finished (an arc the
+    // file lists twice counts twice, as it is also met twice among the successors) and, under the
+    // rule with arcs, its extra arcs not yet met (an extra arc from outside 1..n is never met, as a
+    // predecessor that never finishes). It becomes eligible when this reaches 0. The activity-based
+    // rule keeps none of it.
+    using ArcCount = std::conditional_t<rule == withArcs, uint16_t, uint8_t>;
+    ArcCount waitingArcs[rule == activityBased ? 1 : actDim];
+    if constexpr (rule == resourceBased) std::memcpy(&waitingArcs[1], &predNum[1], n);
+    if constexpr (rule == withArcs) {
+        if (!arcsCurrent(n)) buildArcs(n);
+        // Activity 1 starts the run: it waits on nothing but its extra arcs.
+        waitingArcs[1] = arcCount[1];
+        for (int t = 2; t <= n; ++t) waitingArcs[t] = static_cast<ArcCount>(predNum[t] + arcCount[t]);
+    }
+    if constexpr (rule == resourceBased) addPlace(listPos[1], 1);
+    if constexpr (rule == withArcs) addPlace(listPos[1], waitingArcs[1] == 0);
     // Active list: places activePos[head .. tail - 1] with their finish times activeEnd.
     uint8_t activePos[actDim];
     float activeEnd[actDim];
@@ -262,7 +321,6 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
         float end = now + t;
         startTime[a] = now;
         finishTime[a] = end;
-        if constexpr (rule == withArcs) addAct(startedSet, a);
         // Behind every activity finishing at the same time or earlier: ties complete in start order.
         int slot = tail++;
         while (slot > head && activeEnd[slot - 1] > end) {
@@ -285,27 +343,27 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                 start(p);
             }
         } else {
-            // Passes in list order until one starts nothing. Starting only lowers the free capacity
-            // and leaves finishedSet alone, so a further pass can only start a member that the
-            // previous one skipped for a start-to-start arc; without such a skip it is not made.
-            // A member's tests have no side effects, so the resource test is made for all members
-            // at once: a pass visits only the members that fit, and after each start narrows the
-            // members still ahead of it to those that fit what is left.
+            // Passes in list order until one starts nothing. Starting only lowers the free capacity,
+            // so a further pass can only start a member that a start-to-start arc released behind
+            // the place of its source's start (one released ahead of it is visited in the same
+            // pass); without such a release it is not made. A member's tests have no side effects,
+            // so the resource test is made for all members at once: a pass visits only the members
+            // that fit, and after each start narrows the members still ahead of it to those that
+            // fit what is left.
             bool again;
             do {
-                bool startedAny = false, waitsOnStart = false;
+                again = false;
                 // Both words in one loop (one unpredictable loop exit per pass, not two).
                 uint64_t low = eligLow, high = eligHigh;
                 keepFitting<wide>(freeCap, low, high);
                 while ((low | high) != 0) {
-                    // The next member, taken out of low or high; highWord is all ones, or inHigh
-                    // true, once the low word is used up.
+                    // The next member, taken out of low or high; highWord is all ones once the low
+                    // word is used up.
                     int bit;
                     uint64_t taken = 0, highWord = 0;
-                    bool inHigh = false;
-                    if constexpr (wide && rule == resourceBased) {
+                    if constexpr (wide) {
                         // A pass visits few members, and which word holds the next one is
-                        // unpredictable: the words are chosen between by masks, as in addPlace,
+                        // unpredictable: the words are chosen between by masks, as in placeInto,
                         // each word's own update kept short. low loses its lowest bit, if any, and
                         // high its lowest bit only while low is empty.
                         highWord = 0 - static_cast<uint64_t>(low == 0);
@@ -314,42 +372,32 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                         taken = members & (0 - members);
                         low &= low - 1;
                         high &= ~(high & (0 - high) & highWord);
-                    } else if constexpr (wide) {
-                        // With arcs a pass may visit many members that wait on an arc, low word
-                        // first: whether it is used up is then well predicted, and a branch keeps
-                        // every visit short.
-                        inHigh = low == 0;
-                        uint64_t members = inHigh ? high : low;
-                        bit = __builtin_ctzll(members);
-                        members &= members - 1;
-                        low = inHigh ? low : members;
-                        high = inHigh ? members : high;
                     } else {
                         bit = __builtin_ctzll(low);
                         low &= low - 1;
                     }
-                    int p = bit + static_cast<int>(highWord & 64) + (inHigh ? 64 : 0);
-                    if constexpr (rule == withArcs) {
-                        if (!setSubset(extraFinPred[list[p]], finishedSet)) continue;
-                        if (!setSubset(extraStartPred[list[p]], startedSet)) {
-                            waitsOnStart = true;
-                            continue;
-                        }
-                    }
+                    int p = bit + static_cast<int>(highWord & 64);
                     start(p);
-                    if constexpr (wide && rule == resourceBased) {
+                    if constexpr (wide) {
                         eligLow &= ~(taken & ~highWord);
                         eligHigh &= ~(taken & highWord);
-                    } else if constexpr (wide) {
-                        eligLow &= inHigh ? ~uint64_t{0} : ~(uint64_t{1} << bit);
-                        eligHigh &= inHigh ? ~(uint64_t{1} << bit) : ~uint64_t{0};
                     } else {
                         eligLow &= ~(uint64_t{1} << bit);
                     }
+                    if constexpr (rule == withArcs) {
+                        // Members released by this start: one ahead of p joins this pass (the
+                        // narrowing below tests whether it fits), one behind p the next pass.
+                        int f = list[p];
+                        for (int i = 1; i <= startArcNum[f]; ++i) {
+                            int t = startArcOut[f][i], q = listPos[t];
+                            uint64_t yes = --waitingArcs[t] == 0;
+                            addPlace(q, yes);
+                            placeInto<wide>(low, high, q, yes & static_cast<uint64_t>(q > p));
+                            again |= (yes != 0) & (q < p);
+                        }
+                    }
                     keepFitting<wide>(freeCap, low, high);
-                    startedAny = true;
                 }
-                again = rule == withArcs && startedAny && waitsOnStart;
             } while (again);
         }
     };
@@ -367,7 +415,7 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
         do {
             int p = activePos[head++];
             int h = list[p];
-            if constexpr (rule != resourceBased) addAct(finishedSet, h);
+            if constexpr (rule == activityBased) addAct(finishedSet, h);
             freeCap += need[p];
             if constexpr (rule != activityBased) {
                 // Released successors join eligSet without a branch (whether one is released is
@@ -377,6 +425,11 @@ static float runPolicy(uint8_t* list, int poolSize, const float* given = nullptr
                     int s = succList[h][i];
                     addPlace(listPos[s], --waitingArcs[s] == 0);
                 }
+                if constexpr (rule == withArcs)
+                    for (int i = 1; i <= finArcNum[h]; ++i) {
+                        int t = finArcOut[h][i];
+                        addPlace(listPos[t], --waitingArcs[t] == 0);
+                    }
             }
         } while (head != tail && activeEnd[head] == now);
         startPhase();

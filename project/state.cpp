@@ -62,6 +62,14 @@ uint64_t fitCaps;
 uint64_t fitNeed[actDim];
 uint8_t fitPos[actDim];
 uint64_t fitSet[maxRes][256][2];
+ActSet arcFinKey[actDim];
+ActSet arcStartKey[actDim];
+int32_t arcNum;
+uint16_t arcCount[actDim];
+uint8_t finArcNum[actDim];
+uint8_t finArcOut[actDim][actDim];
+uint8_t startArcNum[actDim];
+uint8_t startArcOut[actDim][actDim];
 
 int32_t ph1Iter;
 int32_t popSize;

@@ -90,6 +90,16 @@ extern uint64_t fitCaps;                     // packed capacities, the rest of t
 extern uint64_t fitNeed[actDim];             // packed requirements at places 1..fitNum
 extern uint8_t fitPos[actDim];               // each activity's place in fitList
 extern uint64_t fitSet[maxRes][256][2];      // [l][v]: places needing at most v in lane l, v up to its capacity
+// The extra arcs as the rule with arcs uses them, rebuilt only when the arc sets of activities
+// 1..arcNum differ from the previous run's (a policy's arcs are run 10 to 1000 times in a row).
+extern ActSet arcFinKey[actDim];             // extraFinPred of activities 1..arcNum, part of the key
+extern ActSet arcStartKey[actDim];           // extraStartPred of the same, the rest of the key
+extern int32_t arcNum;                       // activities covered; 0 before the first run with arcs
+extern uint16_t arcCount[actDim];            // extra arcs into each activity
+extern uint8_t finArcNum[actDim];            // finish-to-start arcs out of each activity, to the
+extern uint8_t finArcOut[actDim][actDim];    // activities at places 1..finArcNum
+extern uint8_t startArcNum[actDim];          // start-to-start arcs out of each activity, to the
+extern uint8_t startArcOut[actDim][actDim];  // activities at places 1..startArcNum
 
 // ---- Phase 1: construction counter, elite pool, best list, justification profile ----
 extern int32_t ph1Iter;                      // constructions done in this Phase 1
