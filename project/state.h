@@ -96,10 +96,10 @@ extern ActSet arcFinKey[actDim];             // extraFinPred of activities 1..ar
 extern ActSet arcStartKey[actDim];           // extraStartPred of the same, the rest of the key
 extern int32_t arcNum;                       // activities covered; 0 before the first run with arcs
 extern uint16_t arcCount[actDim];            // extra arcs into each activity
-extern uint8_t finArcNum[actDim];            // finish-to-start arcs out of each activity, to the
-extern uint8_t finArcOut[actDim][actDim];    // activities at places 1..finArcNum
-extern uint8_t startArcNum[actDim];          // start-to-start arcs out of each activity, to the
-extern uint8_t startArcOut[actDim][actDim];  // activities at places 1..startArcNum
+extern uint8_t finArcNum[actDim];            // finish-to-start arcs out of each activity; their
+extern uint8_t finArcOut[actDim][actDim];    // targets (activities, not list places) at 1..finArcNum
+extern uint8_t startArcNum[actDim];          // start-to-start arcs out of each activity; their
+extern uint8_t startArcOut[actDim][actDim];  // targets at 1..startArcNum
 
 // ---- Phase 1: construction counter, elite pool, best list, justification profile ----
 extern int32_t ph1Iter;                      // constructions done in this Phase 1
