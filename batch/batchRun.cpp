@@ -155,7 +155,6 @@ RunIdentity passIdentity(const BatchOptions& o, int dist, uint32_t seed)
 int runBatch(const BatchOptions& o)
 {
     catchStopSignals();
-    setKeyWaits(false);
     instanceFolder = o.instances;
     if (!makeDirectory(o.reports.c_str())) {
         std::printf("Cannot create the reports folder %s.\n", o.reports.c_str());

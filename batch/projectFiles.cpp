@@ -149,7 +149,6 @@ bool resolveFiles(BatchOptions& o)
     o.name = name;
     // Every file is read once before anything is solved, so that a damaged file is reported at
     // the start with all others, not after hours of work on the files before it.
-    setKeyWaits(false);
     int unreadable = 0;
     for (const ProjectFile& f : o.projects) {
         projectFile = f.path;

@@ -65,6 +65,7 @@ int runExperiment(int groups)
 
 int runInteractive()
 {
+    setKeyWaits(true);
     makeDirectory("Reports");
     int groups = runMenus();
     if (groups == 0) return exitNoAnswer;

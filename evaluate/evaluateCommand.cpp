@@ -36,7 +36,6 @@ int runEvaluate(int argc, char** argv)
     Evaluation e;
     int code = exitClean;
     if (!parseOptions(argc, argv, e.options, code)) return code;
-    setKeyWaits(false);
     fillLabels();
     if ((code = planEvaluation(e)) != exitClean) return code;
     if ((code = resumeEvaluation(e)) != exitClean) return code;

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <ctime>
 
-static bool keyWaits = true;
+// Off until the interactive program turns them on: no command, test or tool is held by a wait
+// it did not ask for.
+static bool keyWaits = false;
 
 void setKeyWaits(bool on) { keyWaits = on; }
 

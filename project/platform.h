@@ -7,10 +7,13 @@
 
 #include "project/limits.h"
 
-// Waits for one key press. On a terminal the key is read without echo; otherwise one byte of
-// standard input is consumed; at end of input it returns at once, so no run can hang here.
+// Waits for one key press when the waits are on. On a terminal the key is read without echo;
+// otherwise one byte of standard input is consumed; at end of input it returns at once, so no run
+// can hang here. Standard output is flushed either way, so a message before a wait is shown at
+// the same moment whether it waits or not.
 void waitKey();
-// Batch runs have nobody to press a key: they turn the waits off.
+// The waits are off unless the interactive program turns them on: only it has somebody to press
+// a key.
 void setKeyWaits(bool on);
 
 // Creates the folder (one level); an existing folder is not an error. Returns false on failure.

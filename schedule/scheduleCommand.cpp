@@ -202,7 +202,6 @@ int runSchedule(int argc, char** argv)
             return refused(error);
     }
     if (evalDist.empty()) evalDist = record.distribution;
-    setKeyWaits(false);
     uint8_t list[actDim] = {};
     if (!loadPolicyQuietly(record, folder, file, list, error)) return refused(error);
 
