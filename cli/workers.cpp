@@ -2,10 +2,12 @@
 // the output files need.
 #include "cli/workers.h"
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include "cli/exitCodes.h"
@@ -14,9 +16,17 @@ pid_t startWorker(int (*work)(void* context), void* context)
 {
     std::fflush(stdout);
     std::fflush(stderr);
+    const pid_t parent = getpid();
     pid_t pid = fork();
-    // _exit: the worker must not run the parent's exit handlers or flush its copies of the streams.
-    if (pid == 0) _exit(work(context));
+    if (pid == 0) {
+        // A parent killed outright cannot pass a stop on: the worker then gets SIGTERM of its own
+        // and stops as after a stop, keeping its files, instead of working on for nobody. The
+        // setting survives exec, so a worker that is this program again is covered too.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) std::raise(SIGTERM);
+        // _exit: the worker must not run the parent's exit handlers or flush its copies of the streams.
+        _exit(work(context));
+    }
     return pid;
 }
 

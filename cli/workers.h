@@ -8,7 +8,7 @@
 
 // Forks a worker that runs work() and exits with its result; the parent gets its pid (-1 when
 // fork failed, errno set). Standard output and error are flushed first, so that nothing the parent
-// has buffered is printed twice.
+// has buffered is printed twice. Should the parent die first, the worker is sent SIGTERM.
 pid_t startWorker(int (*work)(void* context), void* context);
 // Waits for the worker (through signals) and returns its exit code: its status, or 128 + N when
 // signal N ended it.
