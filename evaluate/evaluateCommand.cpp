@@ -6,8 +6,6 @@
 #include "cli/flagStyle.h"
 #include "evaluate/evaluate.h"
 #include "evaluate/evaluation.h"
-#include "project/platform.h"
-#include "solve/solve.h"
 
 namespace evaluation {
 
@@ -36,7 +34,6 @@ int runEvaluate(int argc, char** argv)
     Evaluation e;
     int code = exitClean;
     if (!parseOptions(argc, argv, e.options, code)) return code;
-    fillLabels();
     if ((code = planEvaluation(e)) != exitClean) return code;
     if ((code = resumeEvaluation(e)) != exitClean) return code;
     if ((code = runUnits(e)) != exitClean) return code;

@@ -9,7 +9,7 @@
 // tails are resolved down to the smallest level a draw can give. A half holds ln x against ln u
 // at evenly spaced ln u: in those coordinates a tail x ~ c u^(1/a) is a straight line, so the
 // interpolation stays accurate to the end. The error against ibeta_inv is below 1e-8 of the beta's
-// range, under the float rounding of a duration (tests/test_scenarios.cpp checks it at every cell
+// range, under the float rounding of a duration (tests/test_evaluate.cpp checks it at every cell
 // midpoint, where it peaks).
 struct BetaQuantileTable {
     double a = 0, b = 0;
