@@ -129,14 +129,18 @@ std::string reportFromRows(std::vector<ResultRow> rows);
 bool writeFinalFiles(const std::string& base, const RunIdentity& id, std::vector<ResultRow> rows,
                      std::string& error);
 // Merges the rows of the given results files into the whole run's files; returns the exit code.
-int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports);
-// Base path (no extension) of a pass's files: -seedN for every seed but 1, -shardKofN for a shard.
+// A complete file is never replaced. The whole run's files are locked while they are written,
+// unless the caller holds their locks already (--jobs).
+int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports, bool callerLocked = false);
+// Base path (no extension) of a pass's files: the name carries what differs from the default run
+// (groups other than the whole set, a seed other than 1, the single stream), then -shardKofN.
 std::string resultsBase(const std::string& reports, const RunIdentity& id, int shard, int shardCount);
 // The policy file that goes with a results file: x.csv -> x.jsonl, x.csv.part -> x.jsonl.part.
 std::string policyPathFor(const std::string& csvPath);
 // Attaches to each row its policy line from the records of the policy file at path; false (error
-// names the file and the instance) when a row has no complete policy line.
-bool attachPolicies(const std::string& path, std::vector<ResultRow>& rows, std::string& error);
+// names the file and the instance) when a row has no complete policy line, or a line of another
+// run (data set, distribution, method, configuration, stream seed, group and instance or stem).
+bool attachPolicies(const std::string& path, const RunIdentity& id, std::vector<ResultRow>& rows, std::string& error);
 
 // Output files (outputFile.cpp): written straight to the system, one call per piece, so that a
 // failed write (full disk, file-size limit, I/O error) is seen at once and reported as

@@ -13,6 +13,8 @@
 #include <sstream>
 
 #include "batch/batch.h"
+#include "batch/experimentIdentity.h"
+#include "batch/experimentLock.h"
 #include "batch/policyRecord.h"
 #include "driver/driver.h"
 #include "phase2/phase2.h"
@@ -120,11 +122,9 @@ static bool keptRows(const BatchOptions& o, const std::string& base, const RunId
         std::fprintf(stderr, "tarvo: cannot resume: %s\n", error.c_str());
         return false;
     }
-    if (!csvRows.empty() && (old.runSeed != id.runSeed || old.version != id.version || old.groups != id.groups ||
-                             old.method != id.method || old.fileRun != id.fileRun)) {
-        std::fprintf(stderr, "tarvo: cannot resume from %s.csv.part: it was written by another run (%s, seed %s, "
-                     "groups %s, %s)\n", base.c_str(), old.version.c_str(), old.runSeed.c_str(), old.groups.c_str(),
-                     old.method.c_str());
+    if (!csvRows.empty() && !sameRun(old, id)) {
+        std::fprintf(stderr, "tarvo: cannot resume from %s.csv.part: it holds another experiment (%s); this run is %s\n",
+                     base.c_str(), describeRun(old).c_str(), describeRun(id).c_str());
         return false;
     }
     std::vector<PolicyRecord> records;
@@ -143,21 +143,77 @@ static bool keptRows(const BatchOptions& o, const std::string& base, const RunId
         }
     }
     const int groupSize = instancesPerGroup(o), places = 1 + std::max(600, groupSize);
-    std::vector<std::string> policies(places);
-    // A policy line counts for the instance whose place and stem it names (a file run's records
-    // name their stem; a data set's records have none).
-    for (const PolicyRecord& r : records) {
-        bool own = id.fileRun ? r.inst <= groupSize && r.stem == o.projects[r.inst - 1].stem
-                              : r.inst < places && r.stem.empty();
-        if (own) policies[r.inst] = policyLine(r);
-    }
+    std::vector<const PolicyRecord*> policies(places);
+    for (const PolicyRecord& r : records)
+        if (r.inst < places) policies[r.inst] = &r;
     std::vector<bool> seen(places);
     for (ResultRow& row : csvRows) {
         int inst = rowInst(row);
-        if (policies[inst].empty() || seen[inst]) continue;
+        if (!policies[inst] || seen[inst]) continue;
+        // A policy line is taken only as the one of its row: a line of another run (another
+        // distribution's file put in its place) would give the row a policy it was not solved with.
+        std::string fault;
+        if (!policyFitsRow(*policies[inst], id, row, fault)) {
+            std::fprintf(stderr, "tarvo: cannot resume from %s.jsonl.part: line %d belongs to another run: %s\n",
+                         base.c_str(), policies[inst]->lineNo, fault.c_str());
+            return false;
+        }
         seen[inst] = true;
-        row.policy = policies[inst];
+        row.policy = policyLine(*policies[inst]);
         rows.push_back(row);
+    }
+    return true;
+}
+
+// The finished rows in the .csv.part of base (0 when there is none); -1 when it cannot be read
+// as a results file, whose content is then not ours to discard either.
+static long finishedRows(const std::string& base)
+{
+    if (!fileExists(base + ".csv.part")) return 0;
+    RunIdentity id;
+    std::vector<ResultRow> rows;
+    std::string error;
+    return readCsv(base + ".csv.part", id, rows, error) ? static_cast<long>(rows.size()) : -1;
+}
+
+// Whether the pass may write base's files: the complete file, when there is one, must hold this
+// very experiment; finished .part files are continued only with --resume. Sets complete when the
+// pass needs no work.
+static bool passMayStart(const BatchOptions& o, const std::string& base, const RunIdentity& id, bool& complete)
+{
+    complete = false;
+    if (fileExists(base + ".csv")) {
+        RunIdentity old;
+        std::vector<ResultRow> rows;
+        std::string error;
+        if (!readCsv(base + ".csv", old, rows, error)) {
+            std::fprintf(stderr, "tarvo: %s; it is left as it is\n", error.c_str());
+            return false;
+        }
+        if (!sameRun(old, id)) {
+            std::fprintf(stderr, "tarvo: %s.csv holds another experiment (%s); this run is %s: it is left as it is "
+                         "(move it away to run this one here)\n", base.c_str(), describeRun(old).c_str(),
+                         describeRun(id).c_str());
+            return false;
+        }
+        if (!o.resume) {
+            std::fprintf(stderr, "tarvo: %s.csv exists: this pass is complete (remove it to run again, or --resume)\n",
+                         base.c_str());
+            return false;
+        }
+        complete = true;
+        return true;
+    }
+    long kept = finishedRows(base);
+    if (kept < 0) {
+        std::fprintf(stderr, "tarvo: %s.csv.part is not a tarvo results file; it is left as it is (move it away)\n",
+                     base.c_str());
+        return false;
+    }
+    if (kept > 0 && !o.resume) {
+        std::fprintf(stderr, "tarvo: %s.*.part keep %ld finished instances of this pass: continue them with "
+                     "--resume, or remove them to start again\n", base.c_str(), kept);
+        return false;
     }
     return true;
 }
@@ -197,6 +253,9 @@ static std::string instanceLine()
 
 enum class PassEnd { complete, incomplete, refused, stopped };
 
+static PassEnd runLockedPass(const BatchOptions& o, uint32_t seed, const RunIdentity& id, const std::string& base,
+                             int passSize, int& done, int& total, std::chrono::steady_clock::time_point start);
+
 // One pass (a distribution of one seed). done counts the instances solved for the progress line.
 static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& total,
                        std::chrono::steady_clock::time_point start)
@@ -209,16 +268,39 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
     int passSize = 0;
     for (int g = o.firstGroup; g <= o.lastGroup; ++g)
         for (int i = 1; i <= groupSize; ++i) passSize += inShard(o, g, i);
-    if (fileExists(base + ".csv")) {
-        if (o.resume) {
-            total -= passSize;
-            // A run killed between the final renames and this cleanup left the scratch files.
-            for (const char* ext : {".txt.part", ".csv.part", ".jsonl.part"}) std::remove((base + ext).c_str());
-            return PassEnd::complete;
-        }
-        std::fprintf(stderr, "tarvo: %s.csv exists: this pass is complete (remove it to run again, or --resume)\n",
-                     base.c_str());
+    // One writer per pass: a second process on the same files is refused, not let loose on them.
+    ExperimentLock lock;
+    std::string lockError;
+    if (!lockExperiment(lock, base, lockError)) {
+        std::fprintf(stderr, "tarvo: %s\n", lockError.c_str());
         return PassEnd::refused;
+    }
+    PassEnd end = runLockedPass(o, seed, id, base, passSize, done, total, start);
+    unlockExperiment(lock);
+    return end;
+}
+
+// The pass with its files locked.
+static PassEnd runLockedPass(const BatchOptions& o, uint32_t seed, const RunIdentity& id, const std::string& base,
+                             int passSize, int& done, int& total, std::chrono::steady_clock::time_point start)
+{
+    const int groupSize = instancesPerGroup(o);
+    bool passComplete = false;
+    if (!passMayStart(o, base, id, passComplete)) return PassEnd::refused;
+    // A shard whose whole run was merged already has nothing left to add to it.
+    if (!passComplete && o.shardCount > 0 && fileExists(resultsBase(o.reports, id, 0, 0) + ".csv")) {
+        if (!o.resume) {
+            std::fprintf(stderr, "tarvo: %s.csv exists: the whole run of this shard is complete (remove it to run "
+                         "again, or --resume)\n", resultsBase(o.reports, id, 0, 0).c_str());
+            return PassEnd::refused;
+        }
+        passComplete = true;
+    }
+    if (passComplete) {
+        total -= passSize;
+        // A run killed between the final renames and this cleanup left the scratch files.
+        for (const char* ext : {".txt.part", ".csv.part", ".jsonl.part"}) std::remove((base + ext).c_str());
+        return PassEnd::complete;
     }
 
     // Rows already complete in the files of an interrupted run of the same parameters.

@@ -5,12 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "batch/batch.h"
+#include "batch/experimentIdentity.h"
+#include "batch/experimentLock.h"
 #include "driver/driver.h"
+#include "project/platform.h"
 #include "project/state.h"
 
 static pid_t workers[256];
@@ -23,8 +27,64 @@ static void forwardSignal(int sig)
         if (workers[w] > 0) kill(workers[w], sig);
 }
 
+// Before any worker starts, the whole run's files of every pass are locked by this process, and a
+// pass already complete is refused (or, with --resume, left out of the merge). Passes whose merged
+// files this run will write are marked in todo.
+static bool claimPasses(const BatchOptions& o, std::vector<ExperimentLock>& locks, std::vector<bool>& todo)
+{
+    if (!makeDirectory(o.reports.c_str())) {
+        std::fprintf(stderr, "tarvo: cannot create the reports folder %s: %s\n", o.reports.c_str(), std::strerror(errno));
+        return false;
+    }
+    fillLabels();
+    for (uint64_t seed = o.firstSeed; seed <= o.lastSeed; ++seed)
+        for (int d = 1; d <= 5; ++d) {
+            todo.push_back(false);
+            if (!o.dist[d]) continue;
+            RunIdentity id = passIdentity(o, d, static_cast<uint32_t>(seed));
+            id.version = programVersion();
+            std::string base = resultsBase(o.reports, id, 0, 0), error;
+            locks.emplace_back();
+            if (!lockExperiment(locks.back(), base, error)) {
+                std::fprintf(stderr, "tarvo: %s\n", error.c_str());
+                return false;
+            }
+            todo.back() = true;
+            if (access((base + ".csv").c_str(), F_OK) != 0) continue;
+            RunIdentity old;
+            std::vector<ResultRow> rows;
+            if (!readCsv(base + ".csv", old, rows, error)) {
+                std::fprintf(stderr, "tarvo: %s; it is left as it is\n", error.c_str());
+                return false;
+            }
+            if (!sameRun(old, id)) {
+                std::fprintf(stderr, "tarvo: %s.csv holds another experiment (%s); this run is %s: it is left as it "
+                             "is (move it away to run this one here)\n", base.c_str(), describeRun(old).c_str(),
+                             describeRun(id).c_str());
+                return false;
+            }
+            if (!o.resume) {
+                std::fprintf(stderr, "tarvo: %s.csv exists: this pass is complete (remove it to run again, or "
+                             "--resume)\n", base.c_str());
+                return false;
+            }
+            todo.back() = false;
+        }
+    return true;
+}
+
 int runJobs(const BatchOptions& o)
 {
+    std::vector<ExperimentLock> locks;
+    std::vector<bool> todo;
+    bool claimed = claimPasses(o, locks, todo);
+    auto release = [&locks]() {
+        for (ExperimentLock& lock : locks) unlockExperiment(lock);
+    };
+    if (!claimed) {
+        release();
+        return exitUsage;
+    }
     // The workers get this run's flags as their own shard, and report no progress.
     BatchOptions worker = o;
     worker.jobs = 1;
@@ -70,19 +130,24 @@ int runJobs(const BatchOptions& o)
         }
         workers[w] = 0;
     }
-    if (code != exitClean) return code;
+    if (code != exitClean) {
+        release();
+        return code;
+    }
 
     // Every shard is complete: merge its files per seed (a merge takes one run at a time).
-    fillLabels();
+    std::size_t pass = 0;
     for (uint64_t seed = o.firstSeed; seed <= o.lastSeed; ++seed) {
         std::vector<std::string> files;
         for (int d = 1; d <= 5; ++d) {
-            if (!o.dist[d]) continue;
+            if (!todo[pass++]) continue;
             RunIdentity id = passIdentity(o, d, static_cast<uint32_t>(seed));
             for (int k = 1; k <= o.jobs; ++k) files.push_back(resultsBase(o.reports, id, k, o.jobs) + ".csv");
         }
-        int merged = mergeResults(files, o.reports);
+        if (files.empty()) continue;
+        int merged = mergeResults(files, o.reports, true);
         if (merged != exitClean) code = merged;
     }
+    release();
     return code;
 }

@@ -1,5 +1,7 @@
 // `tarvo merge` and the merge after --jobs: the rows of several shard files of one run combined
 // into the files one process would have written (CPU column apart), with gaps and duplicates checked.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "batch/batch.h"
+#include "batch/experimentLock.h"
 #include "driver/driver.h"
 
 // Instance file stem of instance number inst of a data set label, e.g. J30 and 163 give j3017_3.
@@ -21,7 +24,7 @@ static std::string sameRunKey(const RunIdentity& id)
     return id.dataset + "/" + id.distribution + "/" + id.method + "/" + id.config;
 }
 
-int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports)
+int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports, bool callerLocked)
 {
     struct Pass {
         RunIdentity id;
@@ -42,7 +45,7 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
         if (rows.empty()) continue;
         // A row counts only with its policy: a results file whose policy file lacks a line was
         // cut short or damaged, and merging it would lose that policy without a word.
-        if (!attachPolicies(policyPathFor(path), rows, error)) {
+        if (!attachPolicies(policyPathFor(path), id, rows, error)) {
             std::fprintf(stderr, "tarvo merge: %s; nothing written (resume the run that wrote %s)\n", error.c_str(),
                          path.c_str());
             return exitUsage;
@@ -71,6 +74,27 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
     if (passes.empty()) {
         std::fprintf(stderr, "tarvo merge: no results rows in the files given\n");
         return exitUsage;
+    }
+    // The whole run's files: locked against another writer, and never written over when complete
+    // (the merge of a part of the run would otherwise replace the whole of it).
+    std::vector<ExperimentLock> locks(passes.size());
+    auto release = [&locks]() {
+        for (ExperimentLock& lock : locks) unlockExperiment(lock);
+    };
+    std::size_t at = 0;
+    for (auto& [key, pass] : passes) {
+        std::string base = resultsBase(reports, pass.id, 0, 0), error;
+        if (!callerLocked && !lockExperiment(locks[at++], base, error)) {
+            std::fprintf(stderr, "tarvo merge: %s; nothing written\n", error.c_str());
+            release();
+            return exitUsage;
+        }
+        if (access((base + ".csv").c_str(), F_OK) == 0) {
+            std::fprintf(stderr, "tarvo merge: %s.csv exists: this pass is complete; nothing written (remove it to "
+                         "merge again)\n", base.c_str());
+            release();
+            return exitUsage;
+        }
     }
     for (auto& [key, pass] : passes) {
         std::string missing;
@@ -101,6 +125,7 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
         }
         std::fprintf(stderr, "tarvo merge: %s.txt (%zu instances)\n", base.c_str(), pass.rows.size());
     }
+    release();
     return code;
 }
 

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "batch/batch.h"
+#include "batch/experimentIdentity.h"
 #include "batch/policyRecord.h"
 #include "config/version.h"
 #include "driver/driver.h"
@@ -218,7 +219,7 @@ std::string policyPathFor(const std::string& csvPath)
     return csvPath.substr(0, at) + ".jsonl" + csvPath.substr(at + 4);
 }
 
-bool attachPolicies(const std::string& path, std::vector<ResultRow>& rows, std::string& error)
+bool attachPolicies(const std::string& path, const RunIdentity& id, std::vector<ResultRow>& rows, std::string& error)
 {
     std::vector<PolicyRecord> records;
     if (!readPolicyFile(path, records, error)) return false;
@@ -235,10 +236,10 @@ bool attachPolicies(const std::string& path, std::vector<ResultRow>& rows, std::
                     ", although its results row is there";
             return false;
         }
-        if (it->second->stem != row.stem) {
-            error = path + ": line " + std::to_string(it->second->lineNo) + " holds the policy of \"" +
-                    it->second->stem + "\" for instance " + std::to_string(inst) + ", whose results row is \"" +
-                    row.stem + "\"";
+        std::string fault;
+        if (!policyFitsRow(*it->second, id, row, fault)) {
+            error = path + ": line " + std::to_string(it->second->lineNo) + ": the policy of instance " +
+                    std::to_string(inst) + " belongs to another run: " + fault;
             return false;
         }
         row.policy = policyLine(*it->second);
@@ -310,7 +311,7 @@ bool writeFinalFiles(const std::string& base, const RunIdentity& id, std::vector
 std::string resultsBase(const std::string& reports, const RunIdentity& id, int shard, int shardCount)
 {
     std::string base = reports + "/" + id.dataset + "-" + id.distribution + "-#" + id.config + "sch-" + id.method;
-    if (id.runSeed != "1" && id.runSeed != "single") base += "-seed" + id.runSeed;
+    base += runNameSuffix(id);
     if (shardCount > 0) base += "-shard" + std::to_string(shard) + "of" + std::to_string(shardCount);
     return base;
 }

@@ -30,6 +30,8 @@
 #include "batch/batch.h"
 #include "driver/driver.h"
 #include "engine/engine.h"
+#include "batch/experimentLock.h"
+#include "evaluate/evalClaims.h"
 #include "evaluate/evaluate.h"
 #include "evaluate/policy.h"
 #include "evaluate/scenarios.h"
@@ -112,6 +114,16 @@ std::tuple<int, std::string> placeOf(const Input& in, int group, int instance, c
 }
 
 bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// Takes the lock of the files named by base into locks; false with the message printed.
+bool lockFiles(ExperimentLocks& locks, const std::string& base)
+{
+    std::string error;
+    locks.held.emplace_back();
+    if (lockExperiment(locks.held.back(), base, error)) return true;
+    locks.held.pop_back();
+    return refuse(error);
+}
 
 // ---- Flags ----
 
@@ -537,7 +549,7 @@ int runEvaluate(int argc, char** argv)
             out.input = static_cast<int>(f);
             out.dist = d;
             out.label = std::string(distLabels[d]) + (o.levels > 0 ? "-L" + std::to_string(o.levels) : "");
-            out.path = folder + "/" + inputs[f].base + "-eval-" + out.label + ".csv";
+            out.path = folder + "/" + inputs[f].base + "-eval-" + out.label + evalNameSuffix(o.runs, o.seed) + ".csv";
             std::string name = out.path.substr(out.path.find_last_of('/') + 1);
             if (outputNames.count(name)) return failWith(exitUsage, "two inputs would both write " + name);
             outputNames[name] = static_cast<int>(outputs.size());
@@ -548,7 +560,55 @@ int runEvaluate(int argc, char** argv)
     if (!o.reports.empty() && !makeDirectory(o.reports.c_str()))
         return failWith(exitIncomplete, "cannot create the reports folder " + o.reports + ": " + systemReason());
 
-    // Complete files are kept (--resume) or refused; rows of interrupted ones kept with --resume.
+    // Each file checked against the evaluation asked for, before anything is written: a complete
+    // one is kept only with --resume and only when it holds this evaluation, an interrupted one is
+    // continued only with --resume, and the samples file takes nothing it does not own.
+    ExperimentLocks locks;
+    std::vector<std::string> taken;
+    bool anyComplete = false, allComplete = true;
+    for (const Input& in : inputs) {
+        taken.push_back(in.path);
+        taken.push_back(in.path.substr(0, in.path.size() - 6) + ".csv");
+    }
+    if (!o.samples.empty() && !lockFiles(locks, o.samples)) return exitUsage;
+    for (Output& out : outputs) {
+        taken.push_back(out.path);
+        taken.push_back(out.path + ".part");
+        if (!lockFiles(locks, out.path.substr(0, out.path.size() - 4))) return exitUsage;
+        const Input& in = inputs[out.input];
+        const PolicyRecord& first = in.records.front();
+        const EvalIdentity want{first.dataset, first.distribution, first.method, std::to_string(first.config),
+                                in.runSeed, in.runVersion, out.label, o.runs, o.seed, programVersion()};
+        const bool complete = fileExists(out.path);
+        const std::string held = complete ? out.path : out.path + ".part";
+        anyComplete = anyComplete || complete;
+        allComplete = allComplete && complete;
+        if (!complete && !fileExists(held)) continue;
+        std::vector<EvalRow> rows;
+        std::string error;
+        if (!readEvalCsv(held, rows, error)) return failWith(exitUsage, error + "; it is left as it is");
+        if (complete && !o.resume)
+            return failWith(exitUsage, out.path + " exists: this evaluation is complete (remove it to run again, or --resume)");
+        if (!complete && !o.resume && !rows.empty())
+            return failWith(exitUsage, held + " keeps " + std::to_string(rows.size() / 2) + " finished instances of "
+                            "this evaluation: continue them with --resume, or remove it to start again");
+        if (!rowsOfExperiment(rows, want, held, error))
+            return failWith(exitUsage, (o.resume ? "cannot resume: " : "") + error);
+    }
+    // Samples made final by an evaluation stopped before its own files were: nothing to add.
+    std::string keptSamplesPart;
+    if (!o.samples.empty()) {
+        SamplesState state;
+        std::string error;
+        if (!checkSamples(o.samples, taken, o.resume, anyComplete, allComplete, state, error))
+            return failWith(exitUsage, error);
+        if (state == SamplesState::complete) {
+            keptSamplesPart = o.samples + ".part";
+            o.samples.clear();
+        }
+    }
+
+    // Complete files are kept (--resume); rows of interrupted ones kept with --resume.
     std::vector<SamplesPlace> keptSamples;
     std::set<std::tuple<int, int, int, std::string, std::string>> haveSamples;
     std::string samplesPart = o.samples + ".part";
@@ -559,8 +619,6 @@ int runEvaluate(int argc, char** argv)
     for (std::size_t x = 0; x < outputs.size(); ++x) {
         Output& out = outputs[x];
         if (fileExists(out.path)) {
-            if (!o.resume)
-                return failWith(exitUsage, out.path + " exists: this evaluation is complete (remove it to run again, or --resume)");
             out.complete = true;
             continue;
         }
@@ -570,12 +628,6 @@ int runEvaluate(int argc, char** argv)
             std::vector<EvalRow> rows;
             std::string error;
             if (!readEvalCsv(out.path + ".part", rows, error)) return failWith(exitUsage, "cannot resume: " + error);
-            for (const EvalRow& r : rows) {
-                if (r.evalSeed != o.seed || r.runs != o.runs || r.version != programVersion())
-                    return failWith(exitUsage, "cannot resume from " + out.path + ".part: it was written by another evaluation (seed " +
-                                  std::to_string(r.evalSeed) + ", " + std::to_string(r.runs) + " runs, version " +
-                                  r.version + ")");
-            }
             for (std::size_t k = 0; k < in.records.size(); ++k) {
                 int found = 0;
                 for (const EvalRow& r : rows)
@@ -743,22 +795,8 @@ int runEvaluate(int argc, char** argv)
         return exitIncomplete;
     }
 
-    // Complete: the final files in sorted order, then the summaries.
-    for (Output& out : outputs) {
-        if (out.complete) continue;
-        std::vector<EvalRow> rows;
-        std::string error;
-        if (!readEvalCsv(out.path + ".part", rows, error)) return failWith(exitIncomplete, error);
-        const Input& in = inputs[out.input];
-        std::sort(rows.begin(), rows.end(), [&in](const EvalRow& a, const EvalRow& b) {
-            return std::make_tuple(placeOf(in, a.group, a.instance, a.stem), a.policy) <
-                   std::make_tuple(placeOf(in, b.group, b.instance, b.stem), b.policy);
-        });
-        std::string text = evalCsvHeader(in.fileRun) + "\n";
-        for (const EvalRow& r : rows) text += evalCsvLine(r) + "\n";
-        if (!writeWhole(out.path, text, error)) return failWith(exitIncomplete, "cannot write " + error);
-        std::remove((out.path + ".part").c_str());
-    }
+    // Complete: the final files in sorted order, the samples first, so that a failure leaves the
+    // evaluation files .part and a --resume finds the samples it made final; then the summaries.
     if (!o.samples.empty()) {
         std::vector<SamplesPlace> places;
         indexSamples(samplesPart, outputNames, places);
@@ -775,8 +813,24 @@ int runEvaluate(int argc, char** argv)
         if (!closeOutput(final, error)) return failWith(exitIncomplete, "cannot write " + error);
         if (std::rename((o.samples + ".new").c_str(), o.samples.c_str()) != 0)
             return failWith(exitIncomplete, "cannot rename " + o.samples + ".new: " + systemReason());
-        std::remove(samplesPart.c_str());
+        keptSamplesPart = samplesPart;
     }
+    for (Output& out : outputs) {
+        if (out.complete) continue;
+        std::vector<EvalRow> rows;
+        std::string error;
+        if (!readEvalCsv(out.path + ".part", rows, error)) return failWith(exitIncomplete, error);
+        const Input& in = inputs[out.input];
+        std::sort(rows.begin(), rows.end(), [&in](const EvalRow& a, const EvalRow& b) {
+            return std::make_tuple(placeOf(in, a.group, a.instance, a.stem), a.policy) <
+                   std::make_tuple(placeOf(in, b.group, b.instance, b.stem), b.policy);
+        });
+        std::string text = evalCsvHeader(in.fileRun) + "\n";
+        for (const EvalRow& r : rows) text += evalCsvLine(r) + "\n";
+        if (!writeWhole(out.path, text, error)) return failWith(exitIncomplete, "cannot write " + error);
+        std::remove((out.path + ".part").c_str());
+    }
+    if (!keptSamplesPart.empty()) std::remove(keptSamplesPart.c_str());
     for (const Output& out : outputs) {
         std::vector<EvalRow> rows;
         std::string error;
