@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -11,6 +13,7 @@
 #include "batch/batch.h"
 #include "batch/experimentLock.h"
 #include "driver/driver.h"
+#include "project/platform.h"
 
 // Instance file stem of instance number inst of a data set label, e.g. J30 and 163 give j3017_3.
 static std::string instanceStem(const std::string& dataset, int group, int instance)
@@ -77,6 +80,11 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
     }
     // The whole run's files: locked against another writer, and never written over when complete
     // (the merge of a part of the run would otherwise replace the whole of it).
+    if (!makeDirectory(reports.c_str())) {
+        std::fprintf(stderr, "tarvo merge: cannot create the reports folder %s: %s\n", reports.c_str(),
+                     std::strerror(errno));
+        return exitIncomplete;
+    }
     std::vector<ExperimentLock> locks(passes.size());
     auto release = [&locks]() {
         for (ExperimentLock& lock : locks) unlockExperiment(lock);
