@@ -89,6 +89,9 @@ bool validRunName(const std::string& name);
 std::string runNameOf(const BatchOptions& options);
 // Fills options.projects from options.files (file runs); false with the message printed.
 bool resolveFiles(BatchOptions& options);
+// Reads every instance file of a data set run's groups once, before anything is solved; false
+// with the reader's messages and a count printed when one cannot be used.
+bool checkDatasetFiles(const BatchOptions& options);
 // The identity of the pass of distribution dist and seed of a run.
 RunIdentity passIdentity(const BatchOptions& options, int dist, uint32_t seed);
 
@@ -149,10 +152,12 @@ struct OutputFile {
     std::string path;
     int fd = -1;
 };
-// Opens path for writing, emptied (append false) or kept and written at its end.
+// Opens path for writing, made anew (append false: whatever stood at the name, a symbolic link
+// too, is removed first) or kept and written at its end (refused when it is a link).
 bool openOutput(OutputFile& file, const std::string& path, bool append, std::string& error);
 bool writeOutput(OutputFile& file, const std::string& text, std::string& error);
 // Closes the file (nothing to do when it is not open); a failure reported on close counts too.
 bool closeOutput(OutputFile& file, std::string& error);
-// Writes text to path through path.new and one rename, so the file is either complete or absent.
+// Writes text to path through path.new (made anew) and one rename, so the file is either complete
+// or absent, and a final name is only ever a file this program wrote.
 bool writeWhole(const std::string& path, const std::string& text, std::string& error);

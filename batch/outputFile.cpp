@@ -21,12 +21,13 @@ bool openOutput(OutputFile& file, const std::string& path, bool append, std::str
     file.path = path;
     struct stat here;
     bool exists = lstat(path.c_str(), &here) == 0;
-    if (exists && S_ISLNK(here.st_mode)) {
-        error = path + ": is a symbolic link (tarvo writes its files itself, never through a link)";
+    // A file kept and written at its end must be the one this program made: never a link's target.
+    if (append && exists && S_ISLNK(here.st_mode)) {
+        error = path + ": is a symbolic link (tarvo writes its own files, never through a link)";
         return false;
     }
-    // A file emptied is made anew: whatever stood at the name is replaced, not written into.
-    if (!append && exists && S_ISREG(here.st_mode) && unlink(path.c_str()) != 0) return failed(path, error);
+    // A file emptied is made anew: whatever name stood there (a link too) is replaced, not written into.
+    if (!append && exists && !S_ISDIR(here.st_mode) && unlink(path.c_str()) != 0) return failed(path, error);
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (append ? O_APPEND : O_EXCL);
     file.fd = open(path.c_str(), flags, 0666);
     if (file.fd < 0) return failed(path, error);
