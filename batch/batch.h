@@ -105,6 +105,10 @@ FlagsOutcome parseMergeFlags(const std::vector<std::string>& words, std::string&
 std::vector<std::string> batchFlags(const BatchOptions& options);
 // `tarvo run` and `tarvo --dataset ...`: argv[0] is the word run or the program; returns the exit code.
 int runBatchCommand(int argc, char** argv);
+// Whether a pass may go on over base's complete .csv, when there is one: only with resume and
+// only when the file holds the experiment id (complete is then set); false with the refusal
+// printed (both identities when the file holds another experiment).
+bool checkCompletePass(const std::string& base, const RunIdentity& id, bool resume, bool& complete);
 // Runs the batch passes, one replication per seed; returns the exit code.
 int runBatch(const BatchOptions& options);
 // `tarvo merge`: combines shard results files; argv[0] is the word merge; returns the exit code.

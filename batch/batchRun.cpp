@@ -176,34 +176,38 @@ static long finishedRows(const std::string& base)
     return readCsv(base + ".csv.part", id, rows, error) ? static_cast<long>(rows.size()) : -1;
 }
 
-// Whether the pass may write base's files: the complete file, when there is one, must hold this
-// very experiment; finished .part files are continued only with --resume. Sets complete when the
-// pass needs no work.
-static bool passMayStart(const BatchOptions& o, const std::string& base, const RunIdentity& id, bool& complete)
+bool checkCompletePass(const std::string& base, const RunIdentity& id, bool resume, bool& complete)
 {
     complete = false;
-    if (fileExists(base + ".csv")) {
-        RunIdentity old;
-        std::vector<ResultRow> rows;
-        std::string error;
-        if (!readCsv(base + ".csv", old, rows, error)) {
-            std::fprintf(stderr, "tarvo: %s; it is left as it is\n", error.c_str());
-            return false;
-        }
-        if (!sameRun(old, id)) {
-            std::fprintf(stderr, "tarvo: %s.csv holds another experiment (%s); this run is %s: it is left as it is "
-                         "(move it away to run this one here)\n", base.c_str(), describeRun(old).c_str(),
-                         describeRun(id).c_str());
-            return false;
-        }
-        if (!o.resume) {
-            std::fprintf(stderr, "tarvo: %s.csv exists: this pass is complete (remove it to run again, or --resume)\n",
-                         base.c_str());
-            return false;
-        }
-        complete = true;
-        return true;
+    if (!fileExists(base + ".csv")) return true;
+    RunIdentity old;
+    std::vector<ResultRow> rows;
+    std::string error;
+    if (!readCsv(base + ".csv", old, rows, error)) {
+        std::fprintf(stderr, "tarvo: %s; it is left as it is\n", error.c_str());
+        return false;
     }
+    if (!sameRun(old, id)) {
+        std::fprintf(stderr, "tarvo: %s.csv holds another experiment (%s); this run is %s: it is left as it is "
+                     "(move it away to run this one here)\n", base.c_str(), describeRun(old).c_str(),
+                     describeRun(id).c_str());
+        return false;
+    }
+    if (!resume) {
+        std::fprintf(stderr, "tarvo: %s.csv exists: this pass is complete (remove it to run again, or --resume)\n",
+                     base.c_str());
+        return false;
+    }
+    complete = true;
+    return true;
+}
+
+// Whether the pass may write base's files: a complete file as checkCompletePass says, and
+// finished .part files continued only with --resume. Sets complete when the pass needs no work.
+static bool passMayStart(const BatchOptions& o, const std::string& base, const RunIdentity& id, bool& complete)
+{
+    if (!checkCompletePass(base, id, o.resume, complete)) return false;
+    if (complete) return true;
     long kept = finishedRows(base);
     if (kept < 0) {
         std::fprintf(stderr, "tarvo: %s.csv.part is not a tarvo results file; it is left as it is (move it away)\n",

@@ -37,10 +37,9 @@ bool lockExperiment(ExperimentLock& lock, const std::string& base, std::string& 
         struct stat held, named;
         if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
             held.st_dev == named.st_dev) {
+            // The pid only helps the message of a second process; the lock holds without it.
             std::string pid = std::to_string(getpid()) + "\n";
-            if (ftruncate(fd, 0) == 0 && pwrite(fd, pid.data(), pid.size(), 0) < 0) {
-                // The pid only helps the message of a second process; the lock holds without it.
-            }
+            if (ftruncate(fd, 0) != 0 || pwrite(fd, pid.data(), pid.size(), 0) < 0) pid.clear();
             lock.path = path;
             lock.fd = fd;
             return true;

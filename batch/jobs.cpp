@@ -30,7 +30,7 @@ static void forwardSignal(int sig)
 // Before any worker starts, the whole run's files of every pass are locked by this process, and a
 // pass already complete is refused (or, with --resume, left out of the merge). Passes whose merged
 // files this run will write are marked in todo.
-static bool claimPasses(const BatchOptions& o, std::vector<ExperimentLock>& locks, std::vector<bool>& todo)
+static bool claimPasses(const BatchOptions& o, ExperimentLocks& locks, std::vector<bool>& todo)
 {
     if (!makeDirectory(o.reports.c_str())) {
         std::fprintf(stderr, "tarvo: cannot create the reports folder %s: %s\n", o.reports.c_str(), std::strerror(errno));
@@ -44,47 +44,23 @@ static bool claimPasses(const BatchOptions& o, std::vector<ExperimentLock>& lock
             RunIdentity id = passIdentity(o, d, static_cast<uint32_t>(seed));
             id.version = programVersion();
             std::string base = resultsBase(o.reports, id, 0, 0), error;
-            locks.emplace_back();
-            if (!lockExperiment(locks.back(), base, error)) {
+            locks.held.emplace_back();
+            if (!lockExperiment(locks.held.back(), base, error)) {
                 std::fprintf(stderr, "tarvo: %s\n", error.c_str());
                 return false;
             }
-            todo.back() = true;
-            if (access((base + ".csv").c_str(), F_OK) != 0) continue;
-            RunIdentity old;
-            std::vector<ResultRow> rows;
-            if (!readCsv(base + ".csv", old, rows, error)) {
-                std::fprintf(stderr, "tarvo: %s; it is left as it is\n", error.c_str());
-                return false;
-            }
-            if (!sameRun(old, id)) {
-                std::fprintf(stderr, "tarvo: %s.csv holds another experiment (%s); this run is %s: it is left as it "
-                             "is (move it away to run this one here)\n", base.c_str(), describeRun(old).c_str(),
-                             describeRun(id).c_str());
-                return false;
-            }
-            if (!o.resume) {
-                std::fprintf(stderr, "tarvo: %s.csv exists: this pass is complete (remove it to run again, or "
-                             "--resume)\n", base.c_str());
-                return false;
-            }
-            todo.back() = false;
+            bool complete = false;
+            if (!checkCompletePass(base, id, o.resume, complete)) return false;
+            todo.back() = !complete;
         }
     return true;
 }
 
 int runJobs(const BatchOptions& o)
 {
-    std::vector<ExperimentLock> locks;
+    ExperimentLocks locks;
     std::vector<bool> todo;
-    bool claimed = claimPasses(o, locks, todo);
-    auto release = [&locks]() {
-        for (ExperimentLock& lock : locks) unlockExperiment(lock);
-    };
-    if (!claimed) {
-        release();
-        return exitUsage;
-    }
+    if (!claimPasses(o, locks, todo)) return exitUsage;
     // The workers get this run's flags as their own shard, and report no progress.
     BatchOptions worker = o;
     worker.jobs = 1;
@@ -130,10 +106,7 @@ int runJobs(const BatchOptions& o)
         }
         workers[w] = 0;
     }
-    if (code != exitClean) {
-        release();
-        return code;
-    }
+    if (code != exitClean) return code;
 
     // Every shard is complete: merge its files per seed (a merge takes one run at a time).
     std::size_t pass = 0;
@@ -148,6 +121,5 @@ int runJobs(const BatchOptions& o)
         int merged = mergeResults(files, o.reports, true);
         if (merged != exitClean) code = merged;
     }
-    release();
     return code;
 }

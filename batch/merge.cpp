@@ -85,22 +85,17 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
                      std::strerror(errno));
         return exitIncomplete;
     }
-    std::vector<ExperimentLock> locks(passes.size());
-    auto release = [&locks]() {
-        for (ExperimentLock& lock : locks) unlockExperiment(lock);
-    };
-    std::size_t at = 0;
+    ExperimentLocks locks;
     for (auto& [key, pass] : passes) {
         std::string base = resultsBase(reports, pass.id, 0, 0), error;
-        if (!callerLocked && !lockExperiment(locks[at++], base, error)) {
+        locks.held.emplace_back();
+        if (!callerLocked && !lockExperiment(locks.held.back(), base, error)) {
             std::fprintf(stderr, "tarvo merge: %s; nothing written\n", error.c_str());
-            release();
             return exitUsage;
         }
         if (access((base + ".csv").c_str(), F_OK) == 0) {
             std::fprintf(stderr, "tarvo merge: %s.csv exists: this pass is complete; nothing written (remove it to "
                          "merge again)\n", base.c_str());
-            release();
             return exitUsage;
         }
     }
@@ -133,7 +128,6 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
         }
         std::fprintf(stderr, "tarvo merge: %s.txt (%zu instances)\n", base.c_str(), pass.rows.size());
     }
-    release();
     return code;
 }
 
