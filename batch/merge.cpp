@@ -11,16 +11,8 @@
 #include <vector>
 
 #include "batch/batch.h"
-#include "batch/experimentLock.h"
-#include "driver/driver.h"
 #include "project/platform.h"
-
-// Instance file stem of instance number inst of a data set label, e.g. J30 and 163 give j3017_3.
-static std::string instanceStem(const std::string& dataset, int group, int instance)
-{
-    std::string set = dataset.substr(1);
-    return "j" + set + std::to_string(group) + "_" + std::to_string(instance);
-}
+#include "results/experimentLock.h"
 
 static std::string sameRunKey(const RunIdentity& id)
 {

@@ -9,6 +9,11 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "cli/exitCodes.h"
+#include "cli/fileChecks.h"
+#include "evaluate/evaluation.h"
+#include "results/resultsCsv.h"
+
 EvalIdentity evalIdentityOf(const EvalRow& row)
 {
     return {row.dataset, row.distribution, row.method, row.config, row.runSeed, row.runVersion,
@@ -96,3 +101,65 @@ bool checkSamples(const std::string& samples, const std::vector<std::string>& ta
     }
     return true;
 }
+
+namespace evaluation {
+
+// Takes the lock of the files named by base into locks; false with the message printed.
+static bool lockFiles(ExperimentLocks& locks, const std::string& base)
+{
+    std::string error;
+    locks.held.emplace_back();
+    if (lockExperiment(locks.held.back(), base, error)) return true;
+    locks.held.pop_back();
+    return refuse(error);
+}
+
+int claimOutputs(Evaluation& e)
+{
+    Options& o = e.options;
+    std::vector<std::string> taken;
+    bool anyComplete = false, allComplete = true;
+    for (const Input& in : e.inputs) {
+        taken.push_back(in.path);
+        taken.push_back(in.path.substr(0, in.path.size() - 6) + ".csv");
+    }
+    if (!o.samples.empty() && !lockFiles(e.locks, o.samples)) return exitUsage;
+    for (const Output& out : e.outputs) {
+        taken.push_back(out.path);
+        taken.push_back(out.path + ".part");
+        if (!lockFiles(e.locks, out.path.substr(0, out.path.size() - 4))) return exitUsage;
+        const Input& in = e.inputs[out.input];
+        const PolicyRecord& first = in.records.front();
+        const EvalIdentity want{first.dataset, first.distribution, first.method, std::to_string(first.config),
+                                in.runSeed, in.runVersion, out.label, o.runs, o.seed, programVersion()};
+        const bool complete = fileExists(out.path);
+        const std::string held = complete ? out.path : out.path + ".part";
+        anyComplete = anyComplete || complete;
+        allComplete = allComplete && complete;
+        if (!complete && !fileExists(held)) continue;
+        std::vector<EvalRow> rows;
+        std::string error;
+        if (!readEvalCsv(held, rows, error)) return failWith(exitUsage, error + "; it is left as it is");
+        if (complete && !o.resume)
+            return failWith(exitUsage, out.path + " exists: this evaluation is complete (remove it to run again, or --resume)");
+        if (!complete && !o.resume && !rows.empty())
+            return failWith(exitUsage, held + " keeps " + std::to_string(rows.size() / 2) + " finished instances of "
+                            "this evaluation: continue them with --resume, or remove it to start again");
+        if (!rowsOfExperiment(rows, want, held, error))
+            return failWith(exitUsage, (o.resume ? "cannot resume: " : "") + error);
+    }
+    if (o.samples.empty()) return exitClean;
+    SamplesState state;
+    std::string error;
+    if (!checkSamples(o.samples, taken, o.resume, anyComplete, allComplete, state, error))
+        return failWith(exitUsage, error);
+    // Samples made final by an evaluation stopped before its own files were: nothing to add, and
+    // their .part goes once the evaluation files are final.
+    if (state == SamplesState::complete) {
+        e.keptSamplesPart = o.samples + ".part";
+        o.samples.clear();
+    }
+    return exitClean;
+}
+
+}  // namespace evaluation

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/experimentIdentity.h"
-#include "evaluate/evaluate.h"
+#include "results/experimentIdentity.h"
+#include "results/evalCsv.h"
 
 // The identity an evaluation row states.
 EvalIdentity evalIdentityOf(const EvalRow& row);

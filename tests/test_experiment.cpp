@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/experimentIdentity.h"
-#include "batch/experimentLock.h"
+#include "results/experimentIdentity.h"
+#include "results/experimentLock.h"
 #include "evaluate/evalClaims.h"
 #include "support/testSupport.h"
 

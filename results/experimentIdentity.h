@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "batch/batch.h"
-#include "batch/policyRecord.h"
+#include "results/policyRecord.h"
+#include "results/resultsCsv.h"
 
 // Whether a run's groups are its data set's whole set (a file run always is).
 bool wholeSet(const RunIdentity& id);

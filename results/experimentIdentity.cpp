@@ -1,6 +1,6 @@
 // The identity of an experiment, its share of the file names and the comparisons of identities
 // that decide whether files may be resumed, merged or kept side by side.
-#include "batch/experimentIdentity.h"
+#include "results/experimentIdentity.h"
 
 #include <cstdio>
 

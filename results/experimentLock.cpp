@@ -1,6 +1,6 @@
 // Experiment locks with flock: the system drops the lock when its holder ends in any way (even
 // SIGKILL), so a lock file left behind never blocks the next run.
-#include "batch/experimentLock.h"
+#include "results/experimentLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
