@@ -68,6 +68,9 @@ bool listProjectFiles(const std::vector<std::string>& paths, std::vector<Project
 std::string runNameOf(const BatchOptions& options);
 // Fills options.projects from options.files (file runs); false with the message printed.
 bool resolveFiles(BatchOptions& options);
+// Reads every instance file of a data set run's groups that this process will solve once, before
+// anything is solved; false with the reader's messages and a count printed when one cannot be used.
+bool checkDatasetFiles(const BatchOptions& options);
 // The identity of the pass of distribution dist and seed of a run.
 RunIdentity passIdentity(const BatchOptions& options, int dist, uint32_t seed);
 
@@ -95,17 +98,27 @@ std::string reportFromRows(std::vector<ResultRow> rows);
 // its presence marks the pass complete); false with error naming the file and the system's reason.
 bool writeFinalFiles(const std::string& base, const RunIdentity& id, std::vector<ResultRow> rows,
                      std::string& error);
-// Base path (no extension) of a pass's files: -seedN for every seed but 1, -shardKofN for a shard.
+// Base path (no extension) of a pass's files: the name carries what differs from the default run
+// (groups other than the whole set, a seed other than 1, the single stream), then -shardKofN.
 std::string resultsBase(const std::string& reports, const RunIdentity& id, int shard, int shardCount);
 // Merges the rows of the given results files into the whole run's files; returns the exit code.
-int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports);
+// A complete file is never replaced. The whole run's files are locked while they are written,
+// unless the caller holds their locks already (--jobs).
+int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports, bool callerLocked = false);
 
 // One pass's rows (passRows.cpp).
 // The rows of an interrupted pass that count as done (resume): rows of base.csv.part whose line
 // in base.jsonl.part is complete too; false, with the message printed, when the files belong to
-// another run.
+// another experiment or a policy line does not fit its row.
 bool keptRows(const BatchOptions& options, const std::string& base, const RunIdentity& id,
               std::vector<ResultRow>& rows);
+// Whether a pass may go on over base's complete .csv, when there is one: only with resume and
+// only when the file holds the experiment id (complete is then set); false with the refusal
+// printed (both identities when the file holds another experiment).
+bool checkCompletePass(const std::string& base, const RunIdentity& id, bool resume, bool& complete);
+// Whether the pass may write base's files: a complete file as checkCompletePass says, and
+// finished .part files continued only with --resume. Sets complete when the pass needs no work.
+bool passMayStart(const BatchOptions& options, const std::string& base, const RunIdentity& id, bool& complete);
 // The row of the instance just solved, with its policy line.
 ResultRow solvedRow(const RunIdentity& id, uint32_t streamSeed, const std::string& projectStem);
 // The report line of the instance just solved, as the interactive program writes it.

@@ -294,6 +294,6 @@ int runBatchCommand(int argc, char** argv)
         std::fputs(outcome.text.c_str(), outcome.code == exitClean ? stdout : stderr);
         return outcome.code;
     }
-    if (!resolveFiles(options)) return exitUsage;
+    if (!resolveFiles(options) || !checkDatasetFiles(options)) return exitUsage;
     return options.jobs > 1 ? runJobs(options) : runBatch(options);
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "batch/batch.h"
+#include "results/experimentLock.h"
 #include "cli/fileChecks.h"
 #include "cli/progress.h"
 #include "cli/stopSignals.h"
@@ -36,6 +37,9 @@ static void showProgress(const BatchOptions& o, int done, int total, bool groupE
 
 enum class PassEnd { complete, incomplete, refused, stopped };
 
+static PassEnd runLockedPass(const BatchOptions& o, uint32_t seed, const RunIdentity& id, const std::string& base,
+                             int passSize, int& done, int& total, ProgressClock::time_point start);
+
 // One pass (a distribution of one seed). done counts the instances solved for the progress line.
 static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& total, ProgressClock::time_point start)
 {
@@ -47,16 +51,39 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
     int passSize = 0;
     for (int g = o.firstGroup; g <= o.lastGroup; ++g)
         for (int i = 1; i <= groupSize; ++i) passSize += inShard(o, g, i);
-    if (fileExists(base + ".csv")) {
-        if (o.resume) {
-            total -= passSize;
-            // A run killed between the final renames and this cleanup left the scratch files.
-            for (const char* ext : {".txt.part", ".csv.part", ".jsonl.part"}) std::remove((base + ext).c_str());
-            return PassEnd::complete;
-        }
-        std::fprintf(stderr, "tarvo: %s.csv exists: this pass is complete (remove it to run again, or --resume)\n",
-                     base.c_str());
+    // One writer per pass: a second process on the same files is refused, not let loose on them.
+    ExperimentLock lock;
+    std::string lockError;
+    if (!lockExperiment(lock, base, lockError)) {
+        std::fprintf(stderr, "tarvo: %s\n", lockError.c_str());
         return PassEnd::refused;
+    }
+    PassEnd end = runLockedPass(o, seed, id, base, passSize, done, total, start);
+    unlockExperiment(lock);
+    return end;
+}
+
+// The pass with its files locked.
+static PassEnd runLockedPass(const BatchOptions& o, uint32_t seed, const RunIdentity& id, const std::string& base,
+                             int passSize, int& done, int& total, ProgressClock::time_point start)
+{
+    const int groupSize = instancesPerGroup(o);
+    bool passComplete = false;
+    if (!passMayStart(o, base, id, passComplete)) return PassEnd::refused;
+    // A shard whose whole run was merged already has nothing left to add to it.
+    if (!passComplete && o.shardCount > 0 && fileExists(resultsBase(o.reports, id, 0, 0) + ".csv")) {
+        if (!o.resume) {
+            std::fprintf(stderr, "tarvo: %s.csv exists: the whole run of this shard is complete (remove it to run "
+                         "again, or --resume)\n", resultsBase(o.reports, id, 0, 0).c_str());
+            return PassEnd::refused;
+        }
+        passComplete = true;
+    }
+    if (passComplete) {
+        total -= passSize;
+        // A run killed between the final renames and this cleanup left the scratch files.
+        for (const char* ext : {".txt.part", ".csv.part", ".jsonl.part"}) std::remove((base + ext).c_str());
+        return PassEnd::complete;
     }
 
     // Rows already complete in the files of an interrupted run of the same parameters.

@@ -3,13 +3,17 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "batch/batch.h"
 #include "cli/stopSignals.h"
 #include "cli/workers.h"
+#include "project/platform.h"
+#include "results/experimentLock.h"
 #include "solve/solve.h"
 
 static pid_t workers[256];
@@ -31,8 +35,40 @@ static int execWorker(void* context)
     return 127;
 }
 
+// Before any worker starts, the whole run's files of every pass are locked by this process, and a
+// pass already complete is refused (or, with --resume, left out of the merge). Passes whose merged
+// files this run will write are marked in todo.
+static bool claimPasses(const BatchOptions& o, ExperimentLocks& locks, std::vector<bool>& todo)
+{
+    if (!makeDirectory(o.reports.c_str())) {
+        std::fprintf(stderr, "tarvo: cannot create the reports folder %s: %s\n", o.reports.c_str(), std::strerror(errno));
+        return false;
+    }
+    fillLabels();
+    for (uint64_t seed = o.firstSeed; seed <= o.lastSeed; ++seed)
+        for (int d = 1; d <= 5; ++d) {
+            todo.push_back(false);
+            if (!o.dist[d]) continue;
+            RunIdentity id = passIdentity(o, d, static_cast<uint32_t>(seed));
+            id.version = programVersion();
+            std::string base = resultsBase(o.reports, id, 0, 0), error;
+            locks.held.emplace_back();
+            if (!lockExperiment(locks.held.back(), base, error)) {
+                std::fprintf(stderr, "tarvo: %s\n", error.c_str());
+                return false;
+            }
+            bool complete = false;
+            if (!checkCompletePass(base, id, o.resume, complete)) return false;
+            todo.back() = !complete;
+        }
+    return true;
+}
+
 int runJobs(const BatchOptions& o)
 {
+    ExperimentLocks locks;
+    std::vector<bool> todo;
+    if (!claimPasses(o, locks, todo)) return exitUsage;
     // The workers get this run's flags as their own shard, and report no progress.
     BatchOptions worker = o;
     worker.jobs = 1;
@@ -70,15 +106,16 @@ int runJobs(const BatchOptions& o)
     if (code != exitClean) return code;
 
     // Every shard is complete: merge its files per seed (a merge takes one run at a time).
-    fillLabels();
+    std::size_t pass = 0;
     for (uint64_t seed = o.firstSeed; seed <= o.lastSeed; ++seed) {
         std::vector<std::string> files;
         for (int d = 1; d <= 5; ++d) {
-            if (!o.dist[d]) continue;
+            if (!todo[pass++]) continue;
             RunIdentity id = passIdentity(o, d, static_cast<uint32_t>(seed));
             for (int k = 1; k <= o.jobs; ++k) files.push_back(resultsBase(o.reports, id, k, o.jobs) + ".csv");
         }
-        int merged = mergeResults(files, o.reports);
+        if (files.empty()) continue;
+        int merged = mergeResults(files, o.reports, true);
         if (merged != exitClean) code = merged;
     }
     return code;

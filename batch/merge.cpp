@@ -1,19 +1,25 @@
 // `tarvo merge` and the merge after --jobs: the rows of several shard files of one run combined
 // into the files one process would have written (CPU column apart), with gaps and duplicates checked.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "batch/batch.h"
+#include "project/platform.h"
+#include "results/experimentLock.h"
 
 static std::string sameRunKey(const RunIdentity& id)
 {
     return id.dataset + "/" + id.distribution + "/" + id.method + "/" + id.config;
 }
 
-int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports)
+int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports, bool callerLocked)
 {
     struct Pass {
         RunIdentity id;
@@ -34,7 +40,7 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
         if (rows.empty()) continue;
         // A row counts only with its policy: a results file whose policy file lacks a line was
         // cut short or damaged, and merging it would lose that policy without a word.
-        if (!attachPolicies(policyPathFor(path), rows, error)) {
+        if (!attachPolicies(policyPathFor(path), id, rows, error)) {
             std::fprintf(stderr, "tarvo merge: %s; nothing written (resume the run that wrote %s)\n", error.c_str(),
                          path.c_str());
             return exitUsage;
@@ -63,6 +69,27 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
     if (passes.empty()) {
         std::fprintf(stderr, "tarvo merge: no results rows in the files given\n");
         return exitUsage;
+    }
+    // The whole run's files: locked against another writer, and never written over when complete
+    // (the merge of a part of the run would otherwise replace the whole of it).
+    if (!makeDirectory(reports.c_str())) {
+        std::fprintf(stderr, "tarvo merge: cannot create the reports folder %s: %s\n", reports.c_str(),
+                     std::strerror(errno));
+        return exitIncomplete;
+    }
+    ExperimentLocks locks;
+    for (auto& [key, pass] : passes) {
+        std::string base = resultsBase(reports, pass.id, 0, 0), error;
+        locks.held.emplace_back();
+        if (!callerLocked && !lockExperiment(locks.held.back(), base, error)) {
+            std::fprintf(stderr, "tarvo merge: %s; nothing written\n", error.c_str());
+            return exitUsage;
+        }
+        if (access((base + ".csv").c_str(), F_OK) == 0) {
+            std::fprintf(stderr, "tarvo merge: %s.csv exists: this pass is complete; nothing written (remove it to "
+                         "merge again)\n", base.c_str());
+            return exitUsage;
+        }
     }
     for (auto& [key, pass] : passes) {
         std::string missing;

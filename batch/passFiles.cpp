@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "batch/batch.h"
+#include "results/experimentIdentity.h"
 #include "project/state.h"
 #include "solve/solve.h"
 
@@ -68,7 +69,7 @@ bool writeFinalFiles(const std::string& base, const RunIdentity& id, std::vector
 std::string resultsBase(const std::string& reports, const RunIdentity& id, int shard, int shardCount)
 {
     std::string base = reports + "/" + id.dataset + "-" + id.distribution + "-#" + id.config + "sch-" + id.method;
-    if (id.runSeed != "1" && id.runSeed != "single") base += "-seed" + id.runSeed;
+    base += runNameSuffix(id);
     if (shardCount > 0) base += "-shard" + std::to_string(shard) + "of" + std::to_string(shardCount);
     return base;
 }

@@ -167,3 +167,28 @@ bool resolveFiles(BatchOptions& o)
     }
     return true;
 }
+
+bool checkDatasetFiles(const BatchOptions& o)
+{
+    if (!o.files.empty()) return true;
+    // As for file runs: a missing or damaged instance file is found before hours of work on the
+    // groups before it, in every shard alike.
+    setKeyWaits(false);
+    instanceFolder = o.instances;
+    datasetType = o.dataset;
+    projectFile.clear();
+    int unreadable = 0, checked = 0;
+    // A shard reads the files it solves (the whole run's with --jobs, whose shards are all here).
+    for (paramNum = o.firstGroup; paramNum <= o.lastGroup; ++paramNum)
+        for (instNum = 1; instNum <= 10; ++instNum) {
+            bool mine = o.shardCount == 0 || o.jobs > 1 || ((paramNum - 1) * 10 + instNum - 1) % o.shardCount == o.shard - 1;
+            if (!mine) continue;
+            ++checked;
+            if (!readInstance()) ++unreadable;
+        }
+    std::fflush(stdout);
+    if (unreadable == 0) return true;
+    std::fprintf(stderr, "tarvo: %d of the %d instance files to solve in groups %d-%d cannot be read from %s (see "
+                 "above); nothing was solved\n", unreadable, checked, o.firstGroup, o.lastGroup, o.instances.c_str());
+    return false;
+}

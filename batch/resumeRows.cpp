@@ -1,9 +1,11 @@
-// Resuming a batch pass: the rows an interrupted run of the same parameters left complete in
-// its .part files, each with its policy line, checked to belong to this run.
+// Resuming a batch pass: the rows an interrupted run of the same experiment left complete in its
+// .part files, each with its policy line checked against its row; and whether a pass may start
+// over the files it finds (a complete one, finished .part files).
 #include <algorithm>
 #include <cstdio>
 
 #include "batch/batch.h"
+#include "results/experimentIdentity.h"
 #include "cli/fileChecks.h"
 #include "results/policyRecord.h"
 
@@ -20,11 +22,9 @@ bool keptRows(const BatchOptions& o, const std::string& base, const RunIdentity&
         std::fprintf(stderr, "tarvo: cannot resume: %s\n", error.c_str());
         return false;
     }
-    if (!csvRows.empty() && (old.runSeed != id.runSeed || old.version != id.version || old.groups != id.groups ||
-                             old.method != id.method || old.fileRun != id.fileRun)) {
-        std::fprintf(stderr, "tarvo: cannot resume from %s.csv.part: it was written by another run (%s, seed %s, "
-                     "groups %s, %s)\n", base.c_str(), old.version.c_str(), old.runSeed.c_str(), old.groups.c_str(),
-                     old.method.c_str());
+    if (!csvRows.empty() && !sameRun(old, id)) {
+        std::fprintf(stderr, "tarvo: cannot resume from %s.csv.part: it holds another experiment (%s); this run is %s\n",
+                     base.c_str(), describeRun(old).c_str(), describeRun(id).c_str());
         return false;
     }
     std::vector<PolicyRecord> records;
@@ -43,21 +43,79 @@ bool keptRows(const BatchOptions& o, const std::string& base, const RunIdentity&
         }
     }
     const int groupSize = instancesPerGroup(o), places = 1 + std::max(600, groupSize);
-    std::vector<std::string> policies(places);
-    // A policy line counts for the instance whose place and stem it names (a file run's records
-    // name their stem; a data set's records have none).
-    for (const PolicyRecord& r : records) {
-        bool own = id.fileRun ? r.inst <= groupSize && r.stem == o.projects[r.inst - 1].stem
-                              : r.inst < places && r.stem.empty();
-        if (own) policies[r.inst] = policyLine(r);
-    }
+    std::vector<const PolicyRecord*> policies(places);
+    for (const PolicyRecord& r : records)
+        if (r.inst < places) policies[r.inst] = &r;
     std::vector<bool> seen(places);
     for (ResultRow& row : csvRows) {
         int inst = rowInst(row);
-        if (policies[inst].empty() || seen[inst]) continue;
+        if (!policies[inst] || seen[inst]) continue;
+        // A policy line is taken only as the one of its row: a line of another run (another
+        // distribution's file put in its place) would give the row a policy it was not solved with.
+        std::string fault;
+        if (!policyFitsRow(*policies[inst], id, row, fault)) {
+            std::fprintf(stderr, "tarvo: cannot resume from %s.jsonl.part: line %d belongs to another run: %s\n",
+                         base.c_str(), policies[inst]->lineNo, fault.c_str());
+            return false;
+        }
         seen[inst] = true;
-        row.policy = policies[inst];
+        row.policy = policyLine(*policies[inst]);
         rows.push_back(row);
+    }
+    return true;
+}
+
+// The finished rows in the .csv.part of base (0 when there is none); -1 when it cannot be read
+// as a results file, whose content is then not ours to discard either.
+static long finishedRows(const std::string& base)
+{
+    if (!fileExists(base + ".csv.part")) return 0;
+    RunIdentity id;
+    std::vector<ResultRow> rows;
+    std::string error;
+    return readCsv(base + ".csv.part", id, rows, error) ? static_cast<long>(rows.size()) : -1;
+}
+
+bool checkCompletePass(const std::string& base, const RunIdentity& id, bool resume, bool& complete)
+{
+    complete = false;
+    if (!fileExists(base + ".csv")) return true;
+    RunIdentity old;
+    std::vector<ResultRow> rows;
+    std::string error;
+    if (!readCsv(base + ".csv", old, rows, error)) {
+        std::fprintf(stderr, "tarvo: %s; it is left as it is\n", error.c_str());
+        return false;
+    }
+    if (!sameRun(old, id)) {
+        std::fprintf(stderr, "tarvo: %s.csv holds another experiment (%s); this run is %s: it is left as it is "
+                     "(move it away to run this one here)\n", base.c_str(), describeRun(old).c_str(),
+                     describeRun(id).c_str());
+        return false;
+    }
+    if (!resume) {
+        std::fprintf(stderr, "tarvo: %s.csv exists: this pass is complete (remove it to run again, or --resume)\n",
+                     base.c_str());
+        return false;
+    }
+    complete = true;
+    return true;
+}
+
+bool passMayStart(const BatchOptions& o, const std::string& base, const RunIdentity& id, bool& complete)
+{
+    if (!checkCompletePass(base, id, o.resume, complete)) return false;
+    if (complete) return true;
+    long kept = finishedRows(base);
+    if (kept < 0) {
+        std::fprintf(stderr, "tarvo: %s.csv.part is not a tarvo results file; it is left as it is (move it away)\n",
+                     base.c_str());
+        return false;
+    }
+    if (kept > 0 && !o.resume) {
+        std::fprintf(stderr, "tarvo: %s.*.part keep %ld finished instances of this pass: continue them with "
+                     "--resume, or remove them to start again\n", base.c_str(), kept);
+        return false;
     }
     return true;
 }

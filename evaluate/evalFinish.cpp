@@ -38,7 +38,8 @@ int finishEvaluation(Evaluation& e)
     return writeSortedFiles(e);
 }
 
-// Complete: the final files in sorted order, then the summaries.
+// Complete: the final files in sorted order, the samples first, so that a failure leaves the
+// evaluation files .part and a --resume finds the samples it made final; then the summaries.
 static int writeSortedFiles(Evaluation& e)
 {
     const Options& o = e.options;
@@ -46,6 +47,22 @@ static int writeSortedFiles(Evaluation& e)
     std::vector<Output>& outputs = e.outputs;
     const int total = static_cast<int>(e.units.size());
     const std::string samplesPart = o.samples + ".part";
+    if (!o.samples.empty()) {
+        std::vector<SamplesPlace> places;
+        indexSamples(samplesPart, e.outputNames, places);
+        auto key = [&](const SamplesPlace& p) {
+            return std::make_tuple(p.output, placeOf(inputs[outputs[p.output].input], p.group, p.instance, p.stem),
+                                   p.policy);
+        };
+        std::sort(places.begin(), places.end(),
+                  [&key](const SamplesPlace& a, const SamplesPlace& b) { return key(a) < key(b); });
+        OutputFile final;
+        std::string error;
+        if (!openWhole(final, o.samples, error)) return failWith(exitIncomplete, "cannot write " + error);
+        if (!copySamples(samplesPart, places, final, false)) return exitIncomplete;
+        if (!closeWhole(final, error)) return failWith(exitIncomplete, "cannot write " + error);
+        e.keptSamplesPart = samplesPart;
+    }
     for (Output& out : outputs) {
         if (out.complete) continue;
         std::vector<EvalRow> rows;
@@ -61,22 +78,7 @@ static int writeSortedFiles(Evaluation& e)
         if (!writeWhole(out.path, text, error)) return failWith(exitIncomplete, "cannot write " + error);
         std::remove((out.path + ".part").c_str());
     }
-    if (!o.samples.empty()) {
-        std::vector<SamplesPlace> places;
-        indexSamples(samplesPart, e.outputNames, places);
-        auto key = [&](const SamplesPlace& p) {
-            return std::make_tuple(p.output, placeOf(inputs[outputs[p.output].input], p.group, p.instance, p.stem),
-                                   p.policy);
-        };
-        std::sort(places.begin(), places.end(),
-                  [&key](const SamplesPlace& a, const SamplesPlace& b) { return key(a) < key(b); });
-        OutputFile final;
-        std::string error;
-        if (!openWhole(final, o.samples, error)) return failWith(exitIncomplete, "cannot write " + error);
-        if (!copySamples(samplesPart, places, final, false)) return exitIncomplete;
-        if (!closeWhole(final, error)) return failWith(exitIncomplete, "cannot write " + error);
-        std::remove(samplesPart.c_str());
-    }
+    if (!e.keptSamplesPart.empty()) std::remove(e.keptSamplesPart.c_str());
     for (const Output& out : outputs) {
         std::vector<EvalRow> rows;
         std::string error;

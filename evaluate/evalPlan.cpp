@@ -11,6 +11,7 @@
 #include "evaluate/evaluation.h"
 #include "project/platform.h"
 #include "project/state.h"
+#include "results/experimentIdentity.h"
 #include "results/resultsCsv.h"
 #include "simulation/policy.h"
 
@@ -103,7 +104,8 @@ int planEvaluation(Evaluation& e)
             out.input = static_cast<int>(f);
             out.dist = d;
             out.label = std::string(distLabels[d]) + (o.levels > 0 ? "-L" + std::to_string(o.levels) : "");
-            out.path = folder + "/" + e.inputs[f].base + "-eval-" + out.label + ".csv";
+            out.path = folder + "/" + e.inputs[f].base + "-eval-" + out.label +
+                       evalNameSuffix(e.options.runs, e.options.seed) + ".csv";
             std::string name = out.path.substr(out.path.find_last_of('/') + 1);
             if (e.outputNames.count(name)) return failWith(exitUsage, "two inputs would both write " + name);
             e.outputNames[name] = static_cast<int>(e.outputs.size());

@@ -1,4 +1,4 @@
-// Resuming `tarvo evaluate`: complete results files kept or refused, the rows and samples of
+// Resuming `tarvo evaluate`: complete results files kept, the rows and samples of
 // interrupted ones kept, the .part files opened, and the units still to do listed.
 #include <cstdio>
 #include <set>
@@ -28,8 +28,6 @@ int resumeEvaluation(Evaluation& e)
     for (std::size_t x = 0; x < outputs.size(); ++x) {
         Output& out = outputs[x];
         if (fileExists(out.path)) {
-            if (!o.resume)
-                return failWith(exitUsage, out.path + " exists: this evaluation is complete (remove it to run again, or --resume)");
             out.complete = true;
             continue;
         }
@@ -39,12 +37,6 @@ int resumeEvaluation(Evaluation& e)
             std::vector<EvalRow> rows;
             std::string error;
             if (!readEvalCsv(out.path + ".part", rows, error)) return failWith(exitUsage, "cannot resume: " + error);
-            for (const EvalRow& r : rows) {
-                if (r.evalSeed != o.seed || r.runs != o.runs || r.version != programVersion())
-                    return failWith(exitUsage, "cannot resume from " + out.path + ".part: it was written by another evaluation (seed " +
-                                  std::to_string(r.evalSeed) + ", " + std::to_string(r.runs) + " runs, version " +
-                                  r.version + ")");
-            }
             for (std::size_t k = 0; k < in.records.size(); ++k) {
                 int found = 0;
                 for (const EvalRow& r : rows)

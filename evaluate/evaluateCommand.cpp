@@ -35,6 +35,7 @@ int runEvaluate(int argc, char** argv)
     int code = exitClean;
     if (!parseOptions(argc, argv, e.options, code)) return code;
     if ((code = planEvaluation(e)) != exitClean) return code;
+    if ((code = claimOutputs(e)) != exitClean) return code;
     if ((code = resumeEvaluation(e)) != exitClean) return code;
     if ((code = runUnits(e)) != exitClean) return code;
     return finishEvaluation(e);

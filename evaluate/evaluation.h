@@ -17,6 +17,7 @@
 
 #include "cli/progress.h"
 #include "results/evalCsv.h"
+#include "results/experimentLock.h"
 #include "results/outputFile.h"
 #include "results/policyRecord.h"
 
@@ -89,6 +90,8 @@ struct Evaluation {
     ProgressClock::time_point start;
     int done = 0;                                 // units finished by this command
     int code = 0;                                 // exitIncomplete once a worker has failed
+    ExperimentLocks locks;                        // of every file this command writes
+    std::string keptSamplesPart;                  // a samples .part to remove at the end
 };
 
 // ---- Messages (evaluateCommand.cpp) ----
@@ -117,7 +120,12 @@ bool parseDistList(const std::string& text, int searched, std::vector<int>& dist
 // Every input checked and every output named before anything is written; the exit code.
 // (evalPlan.cpp)
 int planEvaluation(Evaluation& e);
-// Complete outputs kept (--resume) or refused, rows of interrupted ones kept, the .part files
+// Every file this command would write locked and checked against the evaluation asked for: a
+// complete one kept only with --resume when it holds this evaluation, a .part with rows only
+// continued with --resume, the samples file apart from every input and output; the exit code.
+// (evalClaims.cpp)
+int claimOutputs(Evaluation& e);
+// Complete outputs kept (--resume), rows of interrupted ones kept, the .part files
 // opened and the units still to do listed; the exit code. (evalResume.cpp)
 int resumeEvaluation(Evaluation& e);
 // Runs the units, in this process or in workers, into the .part files; the exit code (1 when the

@@ -1,6 +1,7 @@
 // Output files of the commands: plain system writes with every failure caught and named,
 // so no result is reported as kept when the disk refused it.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,8 +21,25 @@ static bool failed(const std::string& path, std::string& error)
 bool openOutput(OutputFile& file, const std::string& path, bool append, std::string& error)
 {
     file.path = path;
-    file.fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0666);
-    return file.fd >= 0 || failed(path, error);
+    struct stat here;
+    bool exists = lstat(path.c_str(), &here) == 0;
+    // A file kept and written at its end must be the one this program made: never a link's target.
+    if (append && exists && S_ISLNK(here.st_mode)) {
+        error = path + ": is a symbolic link (tarvo writes its own files, never through a link)";
+        return false;
+    }
+    // A file emptied is made anew: whatever name stood there (a link too) is replaced, not written into.
+    if (!append && exists && !S_ISDIR(here.st_mode) && unlink(path.c_str()) != 0) return failed(path, error);
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (append ? O_APPEND : O_EXCL);
+    file.fd = open(path.c_str(), flags, 0666);
+    if (file.fd < 0) return failed(path, error);
+    if (fstat(file.fd, &here) != 0 || !S_ISREG(here.st_mode)) {
+        close(file.fd);
+        file.fd = -1;
+        error = path + ": is not a regular file";
+        return false;
+    }
+    return true;
 }
 
 bool writeOutput(OutputFile& file, const std::string& text, std::string& error)

@@ -11,14 +11,16 @@ struct OutputFile {
     int fd = -1;
 };
 
-// Opens path for writing, emptied (append false) or kept and written at its end.
+// Opens path for writing, made anew (append false: whatever stood at the name, a symbolic link
+// too, is removed first) or kept and written at its end (refused when it is a link).
 bool openOutput(OutputFile& file, const std::string& path, bool append, std::string& error);
 bool writeOutput(OutputFile& file, const std::string& text, std::string& error);
 // Closes the file (nothing to do when it is not open); a failure reported on close counts too.
 bool closeOutput(OutputFile& file, std::string& error);
 
 // A whole file: written to path.new and renamed to path when closed, so that path is either
-// complete or absent (or its old self). A failure removes path.new.
+// complete or absent (or its old self), and a final name is only ever a file this program wrote.
+// A failure removes path.new.
 bool openWhole(OutputFile& file, const std::string& path, std::string& error);
 bool closeWhole(OutputFile& file, std::string& error);
 // Writes text to path as a whole file.

@@ -18,6 +18,7 @@
 #include "config/labels.h"
 #include "config/version.h"
 #include "results/csvFields.h"
+#include "results/experimentIdentity.h"
 #include "results/policyRecord.h"
 #include "results/runNames.h"
 
@@ -177,7 +178,7 @@ std::string policyPathFor(const std::string& csvPath)
     return csvPath.substr(0, at) + ".jsonl" + csvPath.substr(at + 4);
 }
 
-bool attachPolicies(const std::string& path, std::vector<ResultRow>& rows, std::string& error)
+bool attachPolicies(const std::string& path, const RunIdentity& id, std::vector<ResultRow>& rows, std::string& error)
 {
     std::vector<PolicyRecord> records;
     if (!readPolicyFile(path, records, error)) return false;
@@ -194,10 +195,10 @@ bool attachPolicies(const std::string& path, std::vector<ResultRow>& rows, std::
                     ", although its results row is there";
             return false;
         }
-        if (it->second->stem != row.stem) {
-            error = path + ": line " + std::to_string(it->second->lineNo) + " holds the policy of \"" +
-                    it->second->stem + "\" for instance " + std::to_string(inst) + ", whose results row is \"" +
-                    row.stem + "\"";
+        std::string fault;
+        if (!policyFitsRow(*it->second, id, row, fault)) {
+            error = path + ": line " + std::to_string(it->second->lineNo) + ": the policy of instance " +
+                    std::to_string(inst) + " belongs to another run: " + fault;
             return false;
         }
         row.policy = policyLine(*it->second);

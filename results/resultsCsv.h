@@ -45,5 +45,6 @@ bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id,
 // The policy file that goes with a results file: x.csv -> x.jsonl, x.csv.part -> x.jsonl.part.
 std::string policyPathFor(const std::string& csvPath);
 // Attaches to each row its policy line from the records of the policy file at path; false (error
-// names the file and the instance) when a row has no complete policy line.
-bool attachPolicies(const std::string& path, std::vector<ResultRow>& rows, std::string& error);
+// names the file and the instance) when a row has no complete policy line, or a line of another
+// run (data set, distribution, method, configuration, stream seed, group and instance or stem).
+bool attachPolicies(const std::string& path, const RunIdentity& id, std::vector<ResultRow>& rows, std::string& error);

@@ -30,7 +30,7 @@ rm -rf "$runs"
 mkdir -p "$runs"
 echo "batch run: $set groups $groups, all distributions"
 "$tarvo" --dataset $set --groups $groups --dist all --instances "$instances" --reports "$runs" --quiet
-policies="$runs/$set-$dist-#5000sch-HV.jsonl"
+policies="$runs/$set-$dist-#5000sch-HV-g$groups.jsonl"
 schedule() { "$tarvo" schedule --instances "$instances" --format json "$@"; }
 
 schedule "$policies" $group $instance > "$runs/schedule-nominal.json"
@@ -50,17 +50,17 @@ if "$tarvo" evaluate --help >/dev/null 2>&1; then
   echo "gantt-scenario1: the same policy in run 1 of the evaluation"
   mkdir -p "$runs/eval"
   "$tarvo" evaluate --runs 2000 --instances "$instances" --quiet --reports "$runs/eval" "$runs"/$set-*.jsonl >/dev/null
-  plot overview "$runs"/$set-*-#5000sch-??.csv --eval "$runs"/eval/*-eval-*.csv -o "$out/overview"
+  plot overview "$runs"/$set-*-#5000sch-??-g$groups.csv --eval "$runs"/eval/*-eval-*.csv -o "$out/overview"
 else
   echo "tarvo evaluate is not in this build: no distribution, scenario or out-of-sample pictures" >&2
-  plot overview "$runs"/$set-*-#5000sch-??.csv -o "$out/overview"
+  plot overview "$runs"/$set-*-#5000sch-??-g$groups.csv -o "$out/overview"
 fi
 echo "overview: $set groups $groups, five distributions"
 
 # A J120 schedule: instance 1 of group 1 alone (the shard 1/10 of group 1), under U1 (LV: a chain
 # of start-to-start arcs, the most arrows a policy has).
 "$tarvo" --dataset J120 --groups 1 --dist U1 --shard 1/10 --instances "$instances" --reports "$runs" --quiet
-schedule "$runs/J120-U1-#5000sch-LV-shard1of10.jsonl" 1 1 > "$runs/schedule-j120.json"
+schedule "$runs/J120-U1-#5000sch-LV-g1-1-shard1of10.jsonl" 1 1 > "$runs/schedule-j120.json"
 plot gantt "$runs/schedule-j120.json" -o "$out/gantt-j120"
 echo "gantt-j120: J120 U1 group 1 instance 1, ph2, nominal durations"
 echo "pictures in $out (PNG and SVG)"

@@ -31,11 +31,24 @@ struct SeedData {
     std::vector<double> evalPh1Gap, evalPh2Gap, bias;
 };
 
-using RowKey = std::tuple<std::string, std::string, std::string, std::string, std::string, std::string>;
+// What one row is: one experiment's set, distribution, method, configuration, evaluation
+// distribution, instance set, evaluation runs and seed (0 and "" for batch rows) and version.
+// Rows of different instance sets, runs or evaluation seeds are never averaged together.
+using RowKey = std::tuple<std::string, std::string, std::string, std::string, std::string, std::string, long,
+                          std::string, std::string>;
 
 struct Group {
     std::map<std::string, SeedData> seeds;    // by run_seed
     std::string evalVersion, evalFile;        // the evaluating program's version, and a file of it
+    std::string groups;                       // the instance set in words
+    int instanceNum = 0;
+};
+
+// The batch makespans of one seed of a run, by instance: the search's own estimates, to join an
+// evaluation made without the run's results file.
+struct RunEstimates {
+    std::string seed, version;
+    std::map<std::string, std::pair<double, double>> makespans;
 };
 
 // The header line of path; false with the system's reason when the file cannot be opened.
@@ -61,77 +74,196 @@ double seedMean(const Group& g, std::vector<double> SeedData::*column, std::vect
     return meanOf(averages);
 }
 
+std::string instanceName(int group, int instance, const std::string& stem)
+{
+    return stem.empty() ? std::to_string((group - 1) * 10 + instance) : stem;
+}
+
+// The instance set as a key (its names in order) and in words: the groups it touches, as ranges
+// ("1-48", "1-2 5"), or a file run's number of files.
+std::string setKey(const std::set<std::string>& names) 
+{
+    std::string key;
+    for (const std::string& n : names) key += n + " ";
+    return key;
+}
+
+std::string setWords(const std::set<std::string>& names, bool fileRun)
+{
+    if (fileRun) return std::to_string(names.size()) + " files";
+    std::set<int> groups;
+    for (const std::string& n : names) groups.insert((std::stoi(n) - 1) / 10 + 1);
+    std::string words;
+    for (auto it = groups.begin(); it != groups.end();) {
+        int first = *it, last = first;
+        while (++it != groups.end() && *it == last + 1) last = *it;
+        words += (words.empty() ? "" : " ") + std::to_string(first) + "-" + std::to_string(last);
+    }
+    return words;
+}
+
 }  // namespace
 
 bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRow>& out, std::string& error)
 {
-    std::map<RowKey, Group> groups;
+    // All files are read first and batch files taken before evaluations, so that nothing depends
+    // on the order of the arguments.
+    std::vector<std::string> batchPaths, evalPaths;
     for (const std::string& path : paths) {
         std::string header;
         if (!firstLine(path, header, error)) return false;
-        if (header == csvHeader(false) || header == csvHeader(true)) {
-            RunIdentity id;
-            std::vector<ResultRow> rows;
-            if (!readCsv(path, id, rows, error)) return false;
-            if (rows.empty()) continue;
-            SeedData& s = groups[{id.dataset, id.distribution, id.method, id.config, id.distribution, id.version}]
-                              .seeds[id.runSeed];
-            for (const ResultRow& r : rows) {
-                if (!s.batchInstances.insert(r.stem.empty() ? std::to_string(rowInst(r)) : r.stem).second) continue;
-                s.ph1Gap.push_back(r.ph1Gap);
-                s.smallerGap.push_back(r.smallerGap);
-                s.cpu.push_back(r.cpuSeconds);
-            }
-        } else if (header == evalCsvHeader(false) || header == evalCsvHeader(true)) {
-            std::vector<EvalRow> rows;
-            if (!readEvalCsv(path, rows, error)) return false;
-            // Pairs of rows per instance: ph1 and ph2.
-            std::map<std::tuple<std::string, std::string>, std::pair<const EvalRow*, const EvalRow*>> pairs;
-            for (const EvalRow& r : rows) {
-                auto& p = pairs[{r.runSeed, r.stem.empty() ? std::to_string((r.group - 1) * 10 + r.instance) : r.stem}];
-                (r.policy == "ph1" ? p.first : p.second) = &r;
-            }
-            for (const auto& [where, p] : pairs) {
-                if (!p.first || !p.second) {
-                    error = path + ": instance " + std::get<1>(where) + " lacks its ph1 or ph2 row";
-                    return false;
-                }
-                const EvalRow& a = *p.first;
-                const EvalRow& b = *p.second;
-                // The row of the batch run that found the policies; its version if known.
-                Group& g = groups[{a.dataset, a.distribution, a.method, a.config, a.evalDistribution,
-                                   a.runVersion.empty() ? a.version : a.runVersion}];
-                if (g.evalVersion.empty()) {
-                    g.evalVersion = a.version;
-                    g.evalFile = path;
-                } else if (g.evalVersion != a.version) {
-                    error = path + " and " + g.evalFile + " were evaluated by different program versions (" + a.version +
-                            ", " + g.evalVersion + "): summarize them apart";
-                    return false;
-                }
-                SeedData& s = g.seeds[a.runSeed];
-                if (!s.evalInstances.insert(std::get<1>(where)).second) continue;
-                s.evalPh1Gap.push_back(a.gap);
-                // The policy the search reports: Phase 2 unless its own estimate was above Phase 1's.
-                const EvalRow& chosen = !std::isnan(a.inSample) && !std::isnan(b.inSample) && b.inSample > a.inSample ? a : b;
-                s.evalPh2Gap.push_back(chosen.gap);
-                if (!std::isnan(chosen.bias)) s.bias.push_back(chosen.bias);
-            }
-        } else {
+        if (header == csvHeader(false) || header == csvHeader(true)) batchPaths.push_back(path);
+        else if (header == evalCsvHeader(false) || header == evalCsvHeader(true)) evalPaths.push_back(path);
+        else {
             error = path + ": line 1 is neither the header of a tarvo results file nor of an evaluation file";
             return false;
         }
     }
+    std::map<RowKey, Group> batchGroups, evalGroups;
+    std::map<std::string, std::vector<RunEstimates>> estimates;   // by run (set, dist, method, config, instances)
+    for (const std::string& path : batchPaths) {
+        RunIdentity id;
+        std::vector<ResultRow> rows;
+        if (!readCsv(path, id, rows, error)) return false;
+        if (rows.empty()) continue;
+        std::set<std::string> names;
+        for (const ResultRow& r : rows) names.insert(instanceName(r.group, r.instance, r.stem));
+        const std::string set = setKey(names);
+        Group& g = batchGroups[{id.dataset, id.distribution, id.method, id.config, id.distribution, set, 0L, "",
+                                id.version}];
+        g.groups = setWords(names, id.fileRun);
+        g.instanceNum = static_cast<int>(names.size());
+        SeedData& s = g.seeds[id.runSeed];
+        RunEstimates run{id.runSeed, id.version, {}};
+        for (const ResultRow& r : rows) {
+            const std::string name = instanceName(r.group, r.instance, r.stem);
+            run.makespans[name] = {r.ph1Makespan, r.ph2Makespan};
+            if (!s.batchInstances.insert(name).second) continue;
+            s.ph1Gap.push_back(r.ph1Gap);
+            s.smallerGap.push_back(r.smallerGap);
+            s.cpu.push_back(r.cpuSeconds);
+        }
+        std::vector<RunEstimates>& known = estimates[id.dataset + "/" + id.distribution + "/" + id.method + "/" +
+                                                     id.config + "/" + set];
+        bool again = false;
+        for (const RunEstimates& k : known) again = again || (k.seed == run.seed && k.version == run.version);
+        if (!again) known.push_back(run);
+    }
+    for (const std::string& path : evalPaths) {
+        std::vector<EvalRow> rows;
+        if (!readEvalCsv(path, rows, error)) return false;
+        // One part per evaluation the file holds (one, for the files evaluate writes); in each,
+        // pairs of rows per instance: ph1 and ph2.
+        using Part = std::tuple<std::string, std::string, long, uint32_t, std::string, std::string>;
+        std::map<Part, std::map<std::string, std::pair<const EvalRow*, const EvalRow*>>> parts;
+        for (const EvalRow& r : rows) {
+            auto& p = parts[{r.runSeed, r.evalDistribution, r.runs, r.evalSeed, r.version, r.runVersion}]
+                           [instanceName(r.group, r.instance, r.stem)];
+            (r.policy == "ph1" ? p.first : p.second) = &r;
+        }
+        for (const auto& [part, pairs] : parts) {
+            std::set<std::string> names;
+            for (const auto& [name, p] : pairs) {
+                if (!p.first || !p.second) {
+                    error = path + ": instance " + name + " lacks its ph1 or ph2 row";
+                    return false;
+                }
+                names.insert(name);
+            }
+            const EvalRow& head = *pairs.begin()->second.first;
+            const std::string set = setKey(names);
+            std::string runSeed = head.runSeed, runVersion = head.runVersion;
+            // Evaluated without the run's results file beside it: joined to that run when exactly
+            // one run of its instances is given, and never counted as a seed of its own.
+            const RunEstimates* joined = nullptr;
+            if (runSeed.empty()) {
+                const auto& known = estimates[head.dataset + "/" + head.distribution + "/" + head.method + "/" +
+                                              head.config + "/" + set];
+                if (known.size() > 1) {
+                    error = path + " was evaluated without its run's results file (run_seed empty), and " +
+                            std::to_string(known.size()) + " runs of its instances are given: summarize it with "
+                            "its own run only, or evaluate it again beside that run's .csv";
+                    return false;
+                }
+                if (known.size() == 1) {
+                    joined = &known.front();
+                    runSeed = joined->seed;
+                    runVersion = joined->version;
+                }
+            }
+            Group& g = evalGroups[{head.dataset, head.distribution, head.method, head.config, head.evalDistribution,
+                                   set, head.runs, std::to_string(head.evalSeed),
+                                   runVersion.empty() ? head.version : runVersion}];
+            g.groups = setWords(names, !head.stem.empty());
+            g.instanceNum = static_cast<int>(names.size());
+            if (g.evalVersion.empty()) {
+                g.evalVersion = head.version;
+                g.evalFile = path;
+            } else if (g.evalVersion != head.version) {
+                error = path + " and " + g.evalFile + " were evaluated by different program versions (" + head.version +
+                        ", " + g.evalVersion + "): summarize them apart";
+                return false;
+            }
+            SeedData& s = g.seeds[runSeed];
+            for (const auto& [name, p] : pairs) {
+                if (!s.evalInstances.insert(name).second) continue;
+                const EvalRow& a = *p.first;
+                const EvalRow& b = *p.second;
+                double in1 = a.inSample, in2 = b.inSample;
+                if (joined && a.evalDistribution == a.distribution) {
+                    // The batch run's estimates are floats written with 9 digits, as evaluate reads them.
+                    auto it = joined->makespans.find(name);
+                    if (it != joined->makespans.end()) {
+                        in1 = static_cast<float>(it->second.first);
+                        in2 = static_cast<float>(it->second.second);
+                    }
+                }
+                s.evalPh1Gap.push_back(a.gap);
+                // The policy the search reports: Phase 2 unless its own estimate was above Phase 1's.
+                const bool first = !std::isnan(in1) && !std::isnan(in2) && in2 > in1;
+                const EvalRow& chosen = first ? a : b;
+                s.evalPh2Gap.push_back(chosen.gap);
+                const double bias = std::isnan(chosen.bias) && joined ? (first ? in1 : in2) - chosen.mean : chosen.bias;
+                if (!std::isnan(bias)) s.bias.push_back(bias);
+            }
+        }
+    }
+    // An evaluation under the searched distribution takes the batch columns of its run's seeds;
+    // a batch row stands alone unless each of its seeds joined an evaluation row.
+    std::map<RowKey, std::set<std::string>> joinedSeeds;
+    for (auto& [key, g] : evalGroups) {
+        if (g.seeds.count("") && g.seeds.size() > 1) {
+            error = g.evalFile + ": an evaluation without run_seed (made without its run's results file) would "
+                    "count as a seed beside runs of known seeds: give its run's .csv too, or summarize it apart";
+            return false;
+        }
+        if (std::get<4>(key) != std::get<1>(key)) continue;
+        RowKey batchKey = key;
+        std::get<6>(batchKey) = 0;
+        std::get<7>(batchKey) = "";
+        auto found = batchGroups.find(batchKey);
+        if (found == batchGroups.end()) continue;
+        for (auto& [seed, s] : g.seeds) {
+            auto run = found->second.seeds.find(seed);
+            if (run == found->second.seeds.end()) continue;
+            s.batchInstances = run->second.batchInstances;
+            s.ph1Gap = run->second.ph1Gap;
+            s.smallerGap = run->second.smallerGap;
+            s.cpu = run->second.cpu;
+            joinedSeeds[batchKey].insert(seed);
+        }
+    }
+    std::map<RowKey, Group> groups = evalGroups;
+    for (auto& [key, g] : batchGroups)
+        if (joinedSeeds[key].size() < g.seeds.size()) groups[key] = g;
     for (const auto& [key, g] : groups) {
         SummaryRow r;
-        std::tie(r.dataset, r.distribution, r.method, r.config, r.evalDistribution, r.version) = key;
+        std::string set;
+        std::tie(r.dataset, r.distribution, r.method, r.config, r.evalDistribution, set, r.runs, r.evalSeed,
+                 r.version) = key;
+        r.groups = g.groups;
         r.evalVersion = g.evalVersion;
-        std::set<std::string> instances;
-        for (const auto& [seed, s] : g.seeds) {
-            instances.insert(s.batchInstances.begin(), s.batchInstances.end());
-            instances.insert(s.evalInstances.begin(), s.evalInstances.end());
-        }
-        r.instances = static_cast<int>(instances.size());
+        r.instances = g.instanceNum;
         r.seeds = static_cast<int>(g.seeds.size());
         std::vector<double> ph2PerSeed;
         r.ph1GapMean = seedMean(g, &SeedData::ph1Gap);
@@ -158,6 +290,9 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
 
 // ---- Formats ----
 
+// A batch row's runs stay empty: it was not evaluated.
+static std::string runsOf(const SummaryRow& r) { return r.runs > 0 ? std::to_string(r.runs) : ""; }
+
 static std::string fixed(double v, int digits)
 {
     if (std::isnan(v)) return "";
@@ -172,14 +307,14 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
     if (format == "csv") {
         text = "dataset,distribution,method,config,eval_distribution,instances,seeds,ph1_gap_mean,ph2_gap_mean,"
                "ph2_gap_ci95_low,ph2_gap_ci95_high,cpu_mean,eval_ph1_gap_mean,eval_ph2_gap_mean,bias_mean,"
-               "interval_over,version,eval_version\n";
+               "interval_over,version,eval_version,groups,runs,eval_seed\n";
         for (const SummaryRow& r : rows)
             text += r.dataset + "," + r.distribution + "," + r.method + "," + r.config + "," + r.evalDistribution + "," +
                     std::to_string(r.instances) + "," + std::to_string(r.seeds) + "," + exactNumber(r.ph1GapMean) + "," +
                     exactNumber(r.ph2GapMean) + "," + exactNumber(r.ph2GapCiLow) + "," + exactNumber(r.ph2GapCiHigh) +
                     "," + exactNumber(r.cpuMean) + "," + exactNumber(r.evalPh1GapMean) + "," +
                     exactNumber(r.evalPh2GapMean) + "," + exactNumber(r.biasMean) + "," + r.intervalOver + "," +
-                    r.version + "," + r.evalVersion + "\n";
+                    r.version + "," + r.evalVersion + "," + r.groups + "," + runsOf(r) + "," + r.evalSeed + "\n";
         return text;
     }
     const bool latex = format == "latex";
@@ -193,18 +328,19 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
         return s.empty() && latex ? std::string("--") : s;
     };
     if (latex) {
-        text = "\\begin{tabular}{lllllrrrrrrrrr}\n\\toprule\n"
-               "Set & Dist. & Method & Budget & Eval. & $n$ & Seeds & Ph1 gap (\\%) & Ph2 gap (\\%) & 95\\,\\% CI & "
+        text = "\\begin{tabular}{llllllrrrrrrrrrrr}\n\\toprule\n"
+               "Set & Dist. & Method & Budget & Groups & Eval. & Runs & Eval. seed & $n$ & Seeds & Ph1 gap (\\%) & "
+               "Ph2 gap (\\%) & 95\\,\\% CI & "
                "CPU (s) & Eval. Ph1 gap (\\%) & Eval. Ph2 gap (\\%) & Bias \\\\\n\\midrule\n";
     } else {
-        text = "| set | dist | method | budget | eval | instances | seeds | Ph1 gap % | Ph2 gap % | Ph2 gap 95 % CI | "
-               "CPU s | eval Ph1 gap % | eval Ph2 gap % | bias |\n"
-               "|---|---|---|---|---|---:|---:|---:|---:|---|---:|---:|---:|---:|\n";
+        text = "| set | dist | method | budget | groups | eval | runs | eval seed | instances | seeds | Ph1 gap % | "
+               "Ph2 gap % | Ph2 gap 95 % CI | CPU s | eval Ph1 gap % | eval Ph2 gap % | bias |\n"
+               "|---|---|---|---|---|---|---:|---:|---:|---:|---:|---:|---|---:|---:|---:|---:|\n";
     }
     std::set<std::string> over, versions, evalVersions;
     for (const SummaryRow& r : rows) {
-        std::string line = r.dataset + sep + r.distribution + sep + r.method + sep + r.config + sep + r.evalDistribution +
-                           sep + std::to_string(r.instances) + sep + std::to_string(r.seeds) + sep +
+        std::string line = r.dataset + sep + r.distribution + sep + r.method + sep + r.config + sep + r.groups + sep +
+                           r.evalDistribution + sep + runsOf(r) + sep + r.evalSeed + sep + std::to_string(r.instances) + sep + std::to_string(r.seeds) + sep +
                            cell(r.ph1GapMean, 3) + sep + cell(r.ph2GapMean, 3) + sep + interval(r, latex) + sep +
                            cell(r.cpuMean, 3) + sep + cell(r.evalPh1GapMean, 3) + sep + cell(r.evalPh2GapMean, 3) + sep +
                            cell(r.biasMean, 4);

@@ -1,6 +1,6 @@
 // `tarvo summarize`: batch results files and evaluation files of any number of seeds condensed
-// into one row per data set, distribution, method, configuration, evaluation distribution and
-// program version, as CSV, Markdown or a booktabs LaTeX table.
+// into one row per data set, distribution, method, configuration, evaluation distribution, instance
+// set, evaluation runs and seed, and program version, as CSV, Markdown or a booktabs LaTeX table.
 #pragma once
 
 #include <string>
@@ -15,6 +15,9 @@ struct SummaryRow {
     std::string dataset, distribution, method, config, evalDistribution;
     std::string version;              // of the batch runs (of the evaluated runs, for evaluation files)
     std::string evalVersion;          // of the evaluating program ("" without evaluation files)
+    std::string groups;               // the instance set in words: "1-48", "1-2 5", or "480 files"
+    long runs = 0;                    // evaluation runs per policy (0: a batch row)
+    std::string evalSeed;             // the evaluation's seed ("" for a batch row)
     int instances = 0, seeds = 0;
     double ph1GapMean = 0, ph2GapMean = 0, ph2GapCiLow = 0, ph2GapCiHigh = 0, cpuMean = 0;
     double evalPh1GapMean = 0, evalPh2GapMean = 0, biasMean = 0;

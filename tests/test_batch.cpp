@@ -162,14 +162,22 @@ TEST(batchFlags, workersGetFlagsThatReadBackToTheSameRun)
     EXPECT_EQ(again.jobs, 3);
 }
 
-TEST(batchFiles, namesCarryTheSeedButForSeedOneAndTheShard)
+TEST(batchFiles, namesCarryWhatDiffersFromTheDefaultRunAndTheShard)
 {
-    RunIdentity id{"J60", "U1", "LV", "5000", "1", "1-3", "v"};
+    RunIdentity id{"J60", "U1", "LV", "5000", "1", "1-48", "v"};
     EXPECT_EQ(resultsBase("R", id, 0, 0), "R/J60-U1-#5000sch-LV");
+    id.groups = "1-3";
+    EXPECT_EQ(resultsBase("R", id, 0, 0), "R/J60-U1-#5000sch-LV-g1-3");
     id.runSeed = "single";
-    EXPECT_EQ(resultsBase("R", id, 0, 0), "R/J60-U1-#5000sch-LV");
+    EXPECT_EQ(resultsBase("R", id, 0, 0), "R/J60-U1-#5000sch-LV-g1-3-single");
     id.runSeed = "12";
-    EXPECT_EQ(resultsBase("R", id, 2, 3), "R/J60-U1-#5000sch-LV-seed12-shard2of3");
+    EXPECT_EQ(resultsBase("R", id, 2, 3), "R/J60-U1-#5000sch-LV-g1-3-seed12-shard2of3");
+    id = RunIdentity{"J120", "U1", "LV", "5000", "1", "1-60", "v"};
+    EXPECT_EQ(resultsBase("R", id, 0, 0), "R/J120-U1-#5000sch-LV");
+    id.groups = "1-48";
+    EXPECT_EQ(resultsBase("R", id, 0, 0), "R/J120-U1-#5000sch-LV-g1-48");
+    id = RunIdentity{"rg30", "U1", "LV", "5000", "1", "480", "v", true};
+    EXPECT_EQ(resultsBase("R", id, 0, 0), "R/rg30-U1-#5000sch-LV");
     EXPECT_EQ(policyPathFor("R/x.csv"), "R/x.jsonl");
     EXPECT_EQ(policyPathFor("R/x.csv.part"), "R/x.jsonl.part");
 }

@@ -32,17 +32,17 @@ done
 # --single-stream gives the menu run's lines: the menu run stops at the missing j303_1.
 printf '1\n1\n2\n' | "$program" >/dev/null
 run --dist U1 --method LV --single-stream --reports single
-expect_eq "$(lines single/J30-U1-#${label}sch-LV.txt)" "$(lines Reports/*-J30-U1-*.txt)" "single stream equals the menu run"
-grep -q '^Average of Gap Percents after Phase 2' single/J30-U1-#${label}sch-LV.txt || fail "single-stream summary"
+expect_eq "$(lines single/J30-U1-#${label}sch-LV-g1-2-single.txt)" "$(lines Reports/*-J30-U1-*.txt)" "single stream equals the menu run"
+grep -q '^Average of Gap Percents after Phase 2' single/J30-U1-#${label}sch-LV-g1-2-single.txt || fail "single-stream summary"
 
 # Per-instance streams: group 2 alone equals group 2 inside the whole run; csv and jsonl complete.
 run --dist B2 --reports whole
 "$program" --dataset J30 --groups 2 --quiet --dist B2 --reports alone
-expect_eq "$(rows alone/J30-B2-#${label}sch-HV.csv | tail -n 10)" "$(rows whole/J30-B2-#${label}sch-HV.csv | tail -n 10)" \
+expect_eq "$(rows alone/J30-B2-#${label}sch-HV-g2-2.csv | tail -n 10)" "$(rows whole/J30-B2-#${label}sch-HV-g1-2.csv | tail -n 10)" \
   "an instance's result does not depend on the others"
-expect_eq "$(wc -l < whole/J30-B2-#${label}sch-HV.csv)" 21 "csv rows"
-expect_eq "$(wc -l < whole/J30-B2-#${label}sch-HV.jsonl)" 20 "policy records"
-grep -q '"list":\[1,' whole/J30-B2-#${label}sch-HV.jsonl || fail "policy records hold the list"
+expect_eq "$(wc -l < whole/J30-B2-#${label}sch-HV-g1-2.csv)" 21 "csv rows"
+expect_eq "$(wc -l < whole/J30-B2-#${label}sch-HV-g1-2.jsonl)" 20 "policy records"
+grep -q '"list":\[1,' whole/J30-B2-#${label}sch-HV-g1-2.jsonl || fail "policy records hold the list"
 ls whole/*.part >/dev/null 2>&1 && fail "no .part file is left after a complete pass"
 
 # Shards merged equal one process, --jobs 2 equals --jobs 1.
@@ -52,15 +52,15 @@ else
   for k in 1 2 3; do run --dist B2 --reports shards --shard $k/3; done
 fi
 "$program" merge --reports shards shards/*-shard*of3.csv 2>/dev/null || fail "merge of three shards"
-expect_eq "$(lines shards/J30-B2-#${label}sch-HV.txt)" "$(lines whole/J30-B2-#${label}sch-HV.txt)" "merged shards equal one process"
-expect_eq "$(rows shards/J30-B2-#${label}sch-HV.csv)" "$(rows whole/J30-B2-#${label}sch-HV.csv)" "merged rows equal one process"
+expect_eq "$(lines shards/J30-B2-#${label}sch-HV-g1-2.txt)" "$(lines whole/J30-B2-#${label}sch-HV-g1-2.txt)" "merged shards equal one process"
+expect_eq "$(rows shards/J30-B2-#${label}sch-HV-g1-2.csv)" "$(rows whole/J30-B2-#${label}sch-HV-g1-2.csv)" "merged rows equal one process"
 run --dist B2 --reports jobs --jobs 2 2>/dev/null || fail "--jobs 2 ends cleanly"
-expect_eq "$(lines jobs/J30-B2-#${label}sch-HV.txt)" "$(lines whole/J30-B2-#${label}sch-HV.txt)" "--jobs 2 equals --jobs 1"
+expect_eq "$(lines jobs/J30-B2-#${label}sch-HV-g1-2.txt)" "$(lines whole/J30-B2-#${label}sch-HV-g1-2.txt)" "--jobs 2 equals --jobs 1"
 
 # Replications: --seeds 1-3 gives one set of files per seed (-seedN but for seed 1), each equal to
 # a run of that seed alone, also through --jobs.
 run --dist U1 --groups 1 --seeds 1-3 --reports reps || fail "a run over three seeds"
-base="J30-U1-#${label}sch-LV"
+base="J30-U1-#${label}sch-LV-g1-1"
 for f in "$base" "$base-seed2" "$base-seed3"; do
   [ -e "reps/$f.csv" ] && [ -e "reps/$f.jsonl" ] && [ -e "reps/$f.txt" ] || fail "files of one seed: reps/$f"
 done
@@ -75,13 +75,13 @@ done
 
 # Merge refuses files of another run and names missing instances.
 "$program" --dataset J30 --groups 1-2 --quiet --dist B2 --reports other --seed 7 --shard 1/3
-msg=$("$program" merge --reports m shards/J30-B2-#${label}sch-HV-shard2of3.csv other/*.csv 2>&1); rc=$?
+msg=$("$program" merge --reports m shards/J30-B2-#${label}sch-HV-g1-2-shard2of3.csv other/*.csv 2>&1); rc=$?
 expect_eq "$rc" 2 "merge of two runs is refused"
 [[ "$msg" == *"belong to different runs"* ]] || fail "merge names the conflict: $msg"
-msg=$("$program" merge --reports m shards/J30-B2-#${label}sch-HV-shard2of3.csv 2>&1); rc=$?
+msg=$("$program" merge --reports m shards/J30-B2-#${label}sch-HV-g1-2-shard2of3.csv 2>&1); rc=$?
 expect_eq "$rc" 1 "merge with instances missing"
 [[ "$msg" == *"j301_1 "* && "$msg" == *"j302_9"* ]] || fail "missing instances named: $msg"
-[ ! -e "m/J30-B2-#${label}sch-HV.txt" ] || fail "nothing written when instances are missing"
+[ ! -e "m/J30-B2-#${label}sch-HV-g1-2.txt" ] || fail "nothing written when instances are missing"
 
 # Stopped by SIGTERM after the first rows, then resumed: the same as an uninterrupted run.
 # The program itself in the background, not through the run function: a signal to a subshell
@@ -94,19 +94,19 @@ for _ in $(seq 1 600); do
 done
 kill -TERM "$pid"
 wait "$pid"; rc=$?
-if [ -e "stop/J30-B2-#${label}sch-HV.csv" ]; then
+if [ -e "stop/J30-B2-#${label}sch-HV-g1-2.csv" ]; then
   echo "note: the run ended before the signal arrived"
 else
   expect_eq "$rc" 143 "exit code after SIGTERM"
   run --dist B2 --reports stop --resume || fail "resumed run ends cleanly"
 fi
-expect_eq "$(lines stop/J30-B2-#${label}sch-HV.txt)" "$(lines whole/J30-B2-#${label}sch-HV.txt)" "stopped and resumed equals uninterrupted"
-expect_eq "$(rows stop/J30-B2-#${label}sch-HV.csv)" "$(rows whole/J30-B2-#${label}sch-HV.csv)" "resumed rows"
+expect_eq "$(lines stop/J30-B2-#${label}sch-HV-g1-2.txt)" "$(lines whole/J30-B2-#${label}sch-HV-g1-2.txt)" "stopped and resumed equals uninterrupted"
+expect_eq "$(rows stop/J30-B2-#${label}sch-HV-g1-2.csv)" "$(rows whole/J30-B2-#${label}sch-HV-g1-2.csv)" "resumed rows"
 run --dist B2 --reports stop 2>/dev/null; expect_eq "$?" 2 "a complete pass is not overwritten"
 
 # Slurm array variables choose the shard when --shard is not given.
 SLURM_ARRAY_TASK_ID=4 SLURM_ARRAY_TASK_MIN=3 SLURM_ARRAY_TASK_MAX=5 run --dist U1 --groups 1 --reports slurm
-ls "slurm/J30-U1-#${label}sch-LV-shard2of3.csv" >/dev/null 2>&1 || fail "Slurm task 4 of 3..5 is shard 2/3"
-expect_eq "$(wc -l < "slurm/J30-U1-#${label}sch-LV-shard2of3.csv")" 4 "shard 2/3 of 10 instances holds 3"
+ls "slurm/J30-U1-#${label}sch-LV-g1-1-shard2of3.csv" >/dev/null 2>&1 || fail "Slurm task 4 of 3..5 is shard 2/3"
+expect_eq "$(wc -l < "slurm/J30-U1-#${label}sch-LV-g1-1-shard2of3.csv")" 4 "shard 2/3 of 10 instances holds 3"
 
 finish

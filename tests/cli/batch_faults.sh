@@ -6,7 +6,8 @@ source "$(dirname "$0")/lib.bash"
 link_instances j301_{1..10} j302_{1..10}
 label=5000
 [ "$config" == extended ] && label=25000
-name="J30-U1-#${label}sch-LV"
+name="J30-U1-#${label}sch-LV-g1-2"
+one="J30-U1-#${label}sch-LV-g1-1"   # the files of group 1 alone
 run() { "$program" run --dataset J30 --groups 1-2 --dist U1 --quiet "$@"; }
 # CSV rows without cpu_seconds and host; report lines without the CPU column and time line.
 rows() { cut -d, -f1-16,18,19 "$1"; }
@@ -39,7 +40,7 @@ fi
 # A stopped run's files with policy lines missing or cut: each such instance is solved again,
 # whatever its results row says.
 "$program" run --dataset J30 --groups 1 --dist U1 --quiet --reports part >/dev/null
-mv "part/$name.csv" partial.csv; mv "part/$name.jsonl" partial.jsonl; rm "part/$name.txt"
+mv "part/$one.csv" partial.csv; mv "part/$one.jsonl" partial.jsonl; rm "part/$one.txt"
 sed -i 's/1-1,/1-2,/' partial.csv   # the rows of group 1 as a groups 1-2 run wrote them
 for case in missing cut; do
   mkdir -p "$case"
@@ -61,10 +62,10 @@ cmp -s "damaged/$name.csv.part" partial.csv || fail "a refused resume leaves the
 # Merge refuses a results file whose policy file lacks a line (exit 2: the file cannot be used
 # as it is), naming the file and the instance, and writes nothing.
 for k in 1 2; do "$program" --dataset J30 --groups 1 --dist U1 --quiet --reports shards --shard $k/2; done
-sed -i '2d' "shards/$name-shard2of2.jsonl"
+sed -i '2d' "shards/$one-shard2of2.jsonl"
 msg=$("$program" merge --reports merged shards/*.csv 2>&1); rc=$?
 expect_eq "$rc" 2 "merge of a file with a policy missing"
 [[ "$msg" == *"shard2of2.jsonl: no complete policy line for instance 4"* ]] || fail "merge names file and instance: $msg"
-[ ! -e "merged/$name.csv" ] || fail "merge writes nothing then"
+[ ! -e "merged/$one.csv" ] || fail "merge writes nothing then"
 
 finish

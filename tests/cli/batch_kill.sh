@@ -5,7 +5,7 @@ source "$(dirname "$0")/lib.bash"
 link_instances j301_{1..10} j302_{1..10}
 label=5000
 [ "$config" == extended ] && label=25000
-name="J30-B2-#${label}sch-HV"
+name="J30-B2-#${label}sch-HV-g1-2"
 rows() { cut -d, -f1-16,18,19 "$1"; }
 now_ms() { date +%s%3N; }
 

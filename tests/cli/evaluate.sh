@@ -7,6 +7,7 @@ source "$(dirname "$0")/lib.bash"
 link_instances j301_{1..10}
 runs=300
 [ "$kind" == sanitized ] && runs=60
+e="-runs$runs"   # the files of an evaluation of other than 10,000 runs say so
 ev() { "$program" evaluate --instances Instances --quiet --runs "$runs" "$@"; }
 
 # Policies of a small batch run (shard 1 of 5 of group 1: instances 1 and 6) with its .csv.
@@ -60,12 +61,12 @@ head -n 1 "$u2" > sub/first.jsonl
 ev --dist all --reports sub sub/first.jsonl > /dev/null 2>&1
 base=$(basename "$u2" .jsonl)
 stats() { cut -d, -f1-5,7-12,14-23,25-27 "$1" | sed -n 2,3p; }
-expect_eq "$(stats sub/first-eval-B2.csv)" "$(stats "one/$base-eval-B2.csv")" \
+expect_eq "$(stats sub/first-eval-B2$e.csv)" "$(stats "one/$base-eval-B2$e.csv")" \
   "an instance's rows do not depend on the others (the .csv columns apart: none beside the subset)"
-expect_eq "$(cut -d, -f6,13,24 sub/first-eval-B2.csv | sed -n 2p)" ",," "without the batch .csv run_seed, in_sample and bias stay empty"
+expect_eq "$(cut -d, -f6,13,24 sub/first-eval-B2$e.csv | sed -n 2p)" ",," "without the batch .csv run_seed, in_sample and bias stay empty"
 
 # In-sample values and run seed from the batch .csv; gap and bias as defined.
-python3 - "$u2" "one/$base-eval-U2.csv" <<'PY' || fail "in-sample, gap and bias columns"
+python3 - "$u2" "one/$base-eval-U2$e.csv" <<'PY' || fail "in-sample, gap and bias columns"
 import csv, sys
 batch = {(r["group"], r["instance"]): r for r in csv.DictReader(open(sys.argv[1][:-6] + ".csv"))}
 for r in csv.DictReader(open(sys.argv[2])):
@@ -78,17 +79,17 @@ for r in csv.DictReader(open(sys.argv[2])):
     assert float(r["ci95_low"]) < mean < float(r["ci95_high"]) and float(r["p50"]) <= float(r["p99"])
 PY
 
-expect_eq "$(cut -d, -f13,24 "one/$base-eval-EXP.csv" | sed -n 2p)" "," "no in-sample value under another distribution"
+expect_eq "$(cut -d, -f13,24 "one/$base-eval-EXP$e.csv" | sed -n 2p)" "," "no in-sample value under another distribution"
 
 # Common random numbers: an HV policy without arcs is its own Phase 2, so the paired difference
 # and its standard error are exactly 0.
 grep '"arcs":\[\]' "$u2" | head -n 1 > sub/same.jsonl
 ev --reports sub sub/same.jsonl > /dev/null 2>&1
-expect_eq "$(cut -d, -f25,26 sub/same-eval-U2.csv | sed -n 3p)" "0,0" "paired difference of a policy with itself"
-expect_eq "$(cut -d, -f14 sub/same-eval-U2.csv | sed -n 2p)" "$(cut -d, -f14 sub/same-eval-U2.csv | sed -n 3p)" "same mean"
+expect_eq "$(cut -d, -f25,26 sub/same-eval-U2$e.csv | sed -n 3p)" "0,0" "paired difference of a policy with itself"
+expect_eq "$(cut -d, -f14 sub/same-eval-U2$e.csv | sed -n 2p)" "$(cut -d, -f14 sub/same-eval-U2$e.csv | sed -n 3p)" "same mean"
 
 # The samples file: keys in order, every run's makespan, whose mean is the row's mean.
-python3 - one/samples.jsonl "one/$base-eval-U2.csv" "$runs" <<'PY' || fail "samples file"
+python3 - one/samples.jsonl "one/$base-eval-U2$e.csv" "$runs" <<'PY' || fail "samples file"
 import csv, json, sys
 keys = ["dataset", "distribution", "eval_distribution", "method", "config", "group", "instance", "policy",
         "eval_seed", "runs", "lower_bound", "mean", "makespans"]
@@ -108,17 +109,17 @@ assert seen == 4
 PY
 
 # A cut file is resumed to the same result; a complete one is refused without --resume.
-cut_evaluation one cut "$base-eval-U2.csv" 3
-f="cut/$base-eval-U2.csv"
+cut_evaluation one cut "$base-eval-U2$e.csv" 3
+f="cut/$base-eval-U2$e.csv"
 ev --dist U2 --reports cut --resume "$u2" > /dev/null 2>&1 || fail "resume ends cleanly"
-cmp -s "$f" "one/$base-eval-U2.csv" || fail "resumed file equals the uninterrupted one"
+cmp -s "$f" "one/$base-eval-U2$e.csv" || fail "resumed file equals the uninterrupted one"
 ev --dist U2 --reports cut "$u2" > /dev/null 2>&1; expect_eq "$?" 2 "a complete evaluation is not overwritten"
-ev --dist U2 --reports cut --resume --seed 9 "$u2" > /dev/null 2>&1; expect_eq "$?" 0 "--resume skips a complete file"
+ev --dist U2 --reports cut --resume "$u2" > /dev/null 2>&1; expect_eq "$?" 0 "--resume skips a complete file"
 
 # --levels draws the search's tabulation: another file name, other values, still paired.
 ev --levels 10 --reports sub sub/first.jsonl > /dev/null 2>&1
-[ -f sub/first-eval-U2-L10.csv ] || fail "--levels names its file"
-expect_eq "$(cut -d, -f3 sub/first-eval-U2-L10.csv | sed -n 2p)" "U2-L10" "--levels in eval_distribution"
+[ -f sub/first-eval-U2-L10$e.csv ] || fail "--levels names its file"
+expect_eq "$(cut -d, -f3 sub/first-eval-U2-L10$e.csv | sed -n 2p)" "U2-L10" "--levels in eval_distribution"
 
 # Summaries of batch and evaluation files.
 "$program" summarize --format csv batch/*.csv one/*-eval-*.csv > summary.csv || fail "summarize csv"

@@ -5,6 +5,7 @@
 source "$(dirname "$0")/lib.bash"
 runs=200
 [ "$kind" == sanitized ] && runs=40
+e="-runs$runs"   # the files of an evaluation of other than 10,000 runs say so
 ev() { "$program" evaluate --quiet --runs "$runs" "$@"; }
 
 mkdir one two
@@ -26,7 +27,7 @@ ev --dist U2,EXP --reports e1 --samples e1/samples.jsonl "$a" > e1.txt || fail "
 ev --dist U2,EXP --reports e2 --samples e2/samples.jsonl --jobs 2 "$a" > /dev/null || fail "evaluate --jobs 2"
 for f in e1/*-eval-*.csv; do cmp -s "$f" "e2/${f#e1/}" || fail "--jobs 2 equals --jobs 1: $f"; done
 cmp -s e1/samples.jsonl e2/samples.jsonl || fail "--jobs 2 writes the same samples"
-u2="e1/$base-eval-U2.csv"
+u2="e1/$base-eval-U2$e.csv"
 expect_eq "$(head -n 1 "$u2" | grep -o ',run_version,file,stem$')" ",run_version,file,stem" "file-run header"
 expect_eq "$(cut -d, -f7,8,9,30 "$u2" | sed 1d | tr '\n' ' ')" \
   ",,ph1,alpha ,,ph2,alpha ,,ph1,bravo ,,ph2,bravo ,,ph1,charlie ,,ph2,charlie " "rows by stem in file order"
@@ -51,13 +52,13 @@ grep -q "significantly better on" e1.txt || fail "console summary of a file run"
 # The same project under the same stem in another run, folder and place: the same search and the
 # same scenarios, so the same rows but for the file's path.
 ev --reports e3 "$b" > /dev/null || fail "evaluate the second file run"
-expect_eq "$(grep ',bravo$' "e3/$base-eval-U2.csv" | cut -d, -f1-28)" "$(grep ',bravo$' "$u2" | cut -d, -f1-28)" \
+expect_eq "$(grep ',bravo$' "e3/$base-eval-U2$e.csv" | cut -d, -f1-28)" "$(grep ',bravo$' "$u2" | cut -d, -f1-28)" \
   "bravo's rows do not depend on the run, folder or place"
-expect_eq "$(grep ',bravo$' "e3/$base-eval-U2.csv" | cut -d, -f29 | sort -u)" "two/bravo.sm" "bravo's file in run two"
+expect_eq "$(grep ',bravo$' "e3/$base-eval-U2$e.csv" | cut -d, -f29 | sort -u)" "two/bravo.sm" "bravo's file in run two"
 
 # A cut file is resumed to the same result.
-cut_evaluation e1 cut "$base-eval-U2.csv" 4
-f="cut/$base-eval-U2.csv"
+cut_evaluation e1 cut "$base-eval-U2$e.csv" 4
+f="cut/$base-eval-U2$e.csv"
 ev --dist U2 --reports cut --resume "$a" > /dev/null 2>&1 || fail "resume a file run's evaluation"
 cmp -s "$f" "$u2" || fail "resumed file equals the uninterrupted one"
 
@@ -94,7 +95,8 @@ done
 # Summaries: the file run's rows under its name, its projects counted by stem, apart from PSPLIB.
 "$program" summarize --format csv "$a" 2>/dev/null; expect_eq "$?" 2 "a policy file is no results file"
 "$program" summarize --format csv runA/*.csv runB/*.csv e1/*-eval-*.csv > summary.csv || fail "summarize a file run"
-grep -q '^R,U2,HV,[0-9]*,U2,4,1,' summary.csv || fail "batch and evaluation joined, four projects by stem"
+grep -q '^R,U2,HV,[0-9]*,U2,3,1,.*,3 files,'"$runs"',1$' summary.csv || fail "batch and evaluation joined, three projects by stem"
+grep -q '^R,U2,HV,[0-9]*,U2,2,1,.*,2 files,,$' summary.csv || fail "the other run of other files in a row apart"
 grep -q '^R,U2,HV,[0-9]*,EXP,3,1,' summary.csv || fail "the EXP evaluation row"
 link_instances j301_1 j301_6
 "$program" --dataset J30 --groups 1 --shard 1/5 --dist U2 --quiet --reports psplib

@@ -123,7 +123,7 @@ mkdir changed && head -3 one/proj-U1-#${label}sch-LV.csv > changed/proj-U1-#${la
 cp "$psplib/j301_4.sm" proj/aardvark.sm
 out=$(run --files proj --reports changed --resume --dist U1 2>&1); rc=$?
 expect_eq "$rc" 2 "resume after a file was added"
-grep -q "another run" <<< "$out" || fail "the added file is told: $out"
+grep -q "another experiment (proj U1 LV [0-9]*, 4 files" <<< "$out" || fail "the added file is told: $out"
 rm proj/aardvark.sm && mv proj/beta.sm proj/bravo.sm
 out=$(run --files proj --reports changed --resume --dist U1 2>&1); rc=$?
 expect_eq "$rc" 2 "resume after a file was renamed"

@@ -133,9 +133,10 @@ def runBatch(args, work):
             continue
         found += 1
         for ext, compare in ((".csv", compareCsv), (".jsonl", compareJsonl)):
-            mine = os.path.join(reports, stem + ext)
+            # The run's files name its groups, as the reference files do.
+            mine = os.path.join(reports, f"{stem}-g{args.groups}{ext}")
             if not os.path.exists(mine):
-                ok = fail(f"{stem + ext} was not written")
+                ok = fail(f"{os.path.basename(mine)} was not written")
                 continue
             ok = compare(os.path.basename(goldenPath)[:-4] + ext, goldenPath[:-4] + ext, mine) and ok
     if found != len(wanted):
