@@ -115,9 +115,12 @@ std::string hostName();
 std::string csvHeader(bool fileRun = false);
 // A whole decimal number (digits only, no sign or space) in [low, high].
 bool parseWhole(const std::string& text, long long low, long long high, long long& value);
+// A finite decimal number such as 12.5 or -1e-3 (no hex form, nan, inf or blank).
+bool parseDecimal(const std::string& text, double& value);
 std::string csvLine(const RunIdentity& id, const ResultRow& row);
 // Reads the complete rows of a results file; false (error names file and line) when the file is
-// not one of ours. A last line without its line feed is a write cut short and is left out.
+// not one of ours, or a folder, pipe or device. A .part file's last line without its line feed is
+// a write cut short and is left out; a complete file's counts.
 bool readCsv(const std::string& path, RunIdentity& id, std::vector<ResultRow>& rows, std::string& error);
 // Parses the text of a results file as readCsv does; path only names it in the error.
 bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id, std::vector<ResultRow>& rows,

@@ -16,6 +16,7 @@
 #include "batch/policyRecord.h"
 #include "driver/driver.h"
 #include "phase2/phase2.h"
+#include "project/inputFile.h"
 #include "project/platform.h"
 #include "project/state.h"
 
@@ -94,8 +95,6 @@ static void showProgress(const BatchOptions& o, int done, int total, bool groupE
                      done, total, eta);
 }
 
-static bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
 // Instances 1..passSize of a pass: groups of ten in a data set, one group of N in a file run.
 static int instancesPerGroup(const BatchOptions& o)
 {
@@ -128,7 +127,7 @@ static bool keptRows(const BatchOptions& o, const std::string& base, const RunId
         return false;
     }
     std::vector<PolicyRecord> records;
-    if (fileExists(base + ".jsonl.part") && !readPolicyFile(base + ".jsonl.part", records, error)) {
+    if (pathExists(base + ".jsonl.part") && !readPolicyFile(base + ".jsonl.part", records, error)) {
         std::fprintf(stderr, "tarvo: cannot resume: %s\n", error.c_str());
         return false;
     }
@@ -209,7 +208,7 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
     int passSize = 0;
     for (int g = o.firstGroup; g <= o.lastGroup; ++g)
         for (int i = 1; i <= groupSize; ++i) passSize += inShard(o, g, i);
-    if (fileExists(base + ".csv")) {
+    if (pathExists(base + ".csv")) {
         if (o.resume) {
             total -= passSize;
             // A run killed between the final renames and this cleanup left the scratch files.
@@ -224,7 +223,7 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
     // Rows already complete in the files of an interrupted run of the same parameters.
     std::vector<ResultRow> rows;
     std::vector<bool> doneInst(1 + std::max(600, groupSize));
-    if (o.resume && fileExists(base + ".csv.part")) {
+    if (o.resume && pathExists(base + ".csv.part")) {
         if (!keptRows(o, base, id, rows)) return PassEnd::refused;
         for (const ResultRow& row : rows) doneInst[rowInst(row)] = true;
         total -= static_cast<int>(rows.size());

@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -17,6 +15,7 @@
 #include "batch/policyRecord.h"
 #include "config/version.h"
 #include "driver/driver.h"
+#include "project/inputFile.h"
 #include "project/state.h"
 
 std::string programVersion() { return std::string(tarvoVersion) + "+" + tarvoGitHash; }
@@ -94,9 +93,11 @@ bool parseWhole(const std::string& text, long long low, long long high, long lon
     return value >= low && value <= high;
 }
 
-static bool finiteNumber(const std::string& text, double& value)
+bool parseDecimal(const std::string& text, double& value)
 {
-    if (text.empty() || text.size() > 40) return false;
+    // strtod alone would also take hex forms (0x10), nan, inf and leading blanks.
+    if (text.empty() || text.size() > 40 || text.find_first_not_of("0123456789+-.eE") != std::string::npos)
+        return false;
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
     return *end == '\0' && std::isfinite(value);
@@ -166,7 +167,7 @@ bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id,
             ok = ok && parseWhole(f[6], 1, 60, group) && parseWhole(f[7], 1, 10, instance) &&
                  parseWhole(f[8], 1, 600, inst) && inst == (group - 1) * 10 + instance;
         }
-        for (int c = 10; ok && c <= 16; ++c) ok = finiteNumber(f[c], v[c]);
+        for (int c = 10; ok && c <= 16; ++c) ok = parseDecimal(f[c], v[c]);
         if (!ok) {
             error = where + " is not a results row";
             return false;
@@ -202,12 +203,9 @@ bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id,
 
 bool readCsv(const std::string& path, RunIdentity& id, std::vector<ResultRow>& rows, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    if (!readInputFile(path, InputKind::regularOnly, text, error)) return false;
+    completeLastLine(path, text);
     return parseCsv(text, path, id, rows, error);
 }
 

@@ -1,5 +1,6 @@
 // Program entry of tarvo. Without arguments: the interactive program (the reports folder, the three
 // questions, one pass per chosen distribution, then a key press). With arguments: one command.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -36,6 +37,17 @@ static int runInteractive()
     return code;
 }
 
+// A command's tables and schedules go to standard output: a write there that failed (a full
+// disk, /dev/full, a closed pipe) must not end with exit 0 as if they had been delivered.
+static int outputChecked(int code)
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return code;
+    std::fprintf(stderr, "tarvo: cannot write standard output: %s\n",
+                 errno != 0 ? std::strerror(errno) : "write error");
+    return code == exitClean ? exitIncomplete : code;
+}
+
 int main(int argc, char** argv)
 {
     if (argc == 1) return runInteractive();
@@ -44,9 +56,9 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     // Flags without a command word are a batch run, as before there were commands; the batch
     // parser skips argv[0] (here the program) as it skips the word run.
-    if (argv[1][0] == '-') return runBatchCommand(argc, argv);
+    if (argv[1][0] == '-') return outputChecked(runBatchCommand(argc, argv));
     for (const Command& command : commands)
-        if (std::strcmp(argv[1], command.word) == 0) return command.run(argc - 1, argv + 1);
+        if (std::strcmp(argv[1], command.word) == 0) return outputChecked(command.run(argc - 1, argv + 1));
     std::fprintf(stderr, "tarvo: unknown command \"%s\"; the commands are:", argv[1]);
     for (const Command& command : commands) std::fprintf(stderr, " %s", command.word);
     std::fprintf(stderr, " (or no arguments for the menus; see --help)\n");

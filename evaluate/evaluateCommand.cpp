@@ -32,7 +32,9 @@
 #include "engine/engine.h"
 #include "evaluate/evaluate.h"
 #include "evaluate/policy.h"
+#include "evaluate/samplesFile.h"
 #include "evaluate/scenarios.h"
+#include "project/inputFile.h"
 #include "project/platform.h"
 #include "project/state.h"
 
@@ -110,8 +112,6 @@ std::tuple<int, std::string> placeOf(const Input& in, int group, int instance, c
     auto it = in.instOfStem.find(stem);
     return {it == in.instOfStem.end() ? 0 : it->second, stem};
 }
-
-bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 // ---- Flags ----
 
@@ -191,13 +191,10 @@ bool readInput(const Options& o, const std::string& path, Input& in)
     if (name.size() <= 6 || name.compare(name.size() - 6, 6, ".jsonl") != 0)
         return refuse(path + ": not a policy file (.jsonl)");
     in.base = name.substr(0, name.size() - 6);
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return refuse(path + ": cannot be read: " + systemReason());
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()), error;
     // An input is a complete file: its last line counts even without a line feed (and is refused
-    // by the reader if it was cut short).
-    if (!text.empty() && text.back() != '\n') text += '\n';
-    if (!parsePolicyText(text, path, in.records, error)) return refuse(error);
+    // by the reader if it was cut short). Given on the command line, it may be a pipe, read once.
+    std::string error;
+    if (!readPolicyFile(path, in.records, error, InputKind::regularOrStream)) return refuse(error);
     std::map<std::string, int> seen;   // instance stem -> line
     uint8_t list[actDim];
     for (const PolicyRecord& r : in.records) {
@@ -227,7 +224,7 @@ bool readInput(const Options& o, const std::string& path, Input& in)
     in.inSample1.assign(in.records.size(), NAN);
     in.inSample2.assign(in.records.size(), NAN);
     std::string csvPath = path.substr(0, path.size() - 6) + ".csv";
-    if (!fileExists(csvPath)) {
+    if (!pathExists(csvPath)) {
         std::fprintf(stderr, "tarvo evaluate: %s not found: in_sample, bias and run_seed stay empty for %s\n",
                      csvPath.c_str(), path.c_str());
         return true;
@@ -378,40 +375,6 @@ void takeMessage(Writer& w, const std::string& message)
     }
 }
 
-// Key of a samples line for sorting: output place, group, instance (or a file run's stem), policy.
-struct SamplesPlace {
-    int output, group, instance;
-    std::string stem, policy;
-    long offset, length;
-};
-
-// The samples .part: lines of the outputs in outputNames, parsed up to their makespans.
-bool indexSamples(const std::string& path, const std::map<std::string, int>& outputNames,
-                  std::vector<SamplesPlace>& places)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string line;
-    long offset = 0;
-    while (std::getline(in, line)) {
-        long length = static_cast<long>(line.size()) + 1;
-        if (in.eof()) break;
-        std::size_t tab = line.find('\t'), cut = line.find(",\"eval_seed\"");
-        auto name = tab == std::string::npos ? outputNames.end() : outputNames.find(line.substr(0, tab));
-        if (name != outputNames.end() && cut != std::string::npos) {
-            nlohmann::json head = nlohmann::json::parse(line.substr(tab + 1, cut - tab - 1) + "}", nullptr, false);
-            if (!head.is_discarded() && head.contains("group") && head.contains("instance") && head.contains("policy"))
-                places.push_back({name->second, head["group"].get<int>(), head["instance"].get<int>(), "",
-                                  head["policy"].get<std::string>(), offset, length});
-            else if (!head.is_discarded() && head.contains("stem") && head.contains("policy"))
-                places.push_back({name->second, 0, 0, head["stem"].get<std::string>(),
-                                  head["policy"].get<std::string>(), offset, length});
-        }
-        offset += length;
-    }
-    return true;
-}
-
 // Copies the lines at places from the file at path to out (without their output names).
 bool copySamples(const std::string& path, const std::vector<SamplesPlace>& places, OutputFile& out, bool keepNames)
 {
@@ -552,13 +515,20 @@ int runEvaluate(int argc, char** argv)
     std::vector<SamplesPlace> keptSamples;
     std::set<std::tuple<int, int, int, std::string, std::string>> haveSamples;
     std::string samplesPart = o.samples + ".part";
-    if (o.resume && !o.samples.empty() && fileExists(samplesPart)) {
-        indexSamples(samplesPart, outputNames, keptSamples);
-        for (const SamplesPlace& p : keptSamples) haveSamples.insert({p.output, p.group, p.instance, p.stem, p.policy});
+    if (o.resume && !o.samples.empty() && pathExists(samplesPart)) {
+        std::string error;
+        if (!indexSamples(samplesPart, outputNames, keptSamples, error))
+            return failWith(exitUsage, "cannot resume: " + error);
+        for (const SamplesPlace& p : keptSamples) {
+            if (p.evalSeed != o.seed || p.runs != o.runs)
+                return failWith(exitUsage, "cannot resume from " + samplesPart + ": it was written by another evaluation (seed " +
+                                               std::to_string(p.evalSeed) + ", " + std::to_string(p.runs) + " runs)");
+            haveSamples.insert({p.output, p.group, p.instance, p.stem, p.policy});
+        }
     }
     for (std::size_t x = 0; x < outputs.size(); ++x) {
         Output& out = outputs[x];
-        if (fileExists(out.path)) {
+        if (pathExists(out.path)) {
             if (!o.resume)
                 return failWith(exitUsage, out.path + " exists: this evaluation is complete (remove it to run again, or --resume)");
             out.complete = true;
@@ -566,7 +536,7 @@ int runEvaluate(int argc, char** argv)
         }
         std::vector<EvalRow> kept;
         const Input& in = inputs[out.input];
-        if (o.resume && fileExists(out.path + ".part")) {
+        if (o.resume && pathExists(out.path + ".part")) {
             std::vector<EvalRow> rows;
             std::string error;
             if (!readEvalCsv(out.path + ".part", rows, error)) return failWith(exitUsage, "cannot resume: " + error);
@@ -761,7 +731,8 @@ int runEvaluate(int argc, char** argv)
     }
     if (!o.samples.empty()) {
         std::vector<SamplesPlace> places;
-        indexSamples(samplesPart, outputNames, places);
+        std::string error;
+        if (!indexSamples(samplesPart, outputNames, places, error)) return failWith(exitIncomplete, error);
         auto key = [&](const SamplesPlace& p) {
             return std::make_tuple(p.output, placeOf(inputs[outputs[p.output].input], p.group, p.instance, p.stem),
                                    p.policy);
@@ -769,7 +740,6 @@ int runEvaluate(int argc, char** argv)
         std::sort(places.begin(), places.end(),
                   [&key](const SamplesPlace& a, const SamplesPlace& b) { return key(a) < key(b); });
         OutputFile final;
-        std::string error;
         if (!openOutput(final, o.samples + ".new", false, error)) return failWith(exitIncomplete, "cannot write " + error);
         if (!copySamples(samplesPart, places, final, false)) return exitIncomplete;
         if (!closeOutput(final, error)) return failWith(exitIncomplete, "cannot write " + error);

@@ -4,11 +4,8 @@
 #include "evaluate/summarize.h"
 
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 #include <tuple>
@@ -16,6 +13,7 @@
 #include "batch/batch.h"
 #include "driver/driver.h"
 #include "evaluate/evaluate.h"
+#include "project/inputFile.h"
 
 namespace {
 
@@ -51,19 +49,6 @@ double halfWidth(const std::vector<double>& x)
     return tQuantile975(x.size() - 1.0) * std::sqrt(squares / (x.size() - 1) / x.size());
 }
 
-// The header line of path; false with the system's reason when the file cannot be opened.
-bool firstLine(const std::string& path, std::string& line, std::string& error)
-{
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path + ": " + (errno != 0 ? std::strerror(errno) : "cannot be opened");
-        return false;
-    }
-    std::getline(in, line);
-    return true;
-}
-
 // The per-seed averages of one column over the seeds that have it, then their mean.
 double seedMean(const Group& g, std::vector<double> SeedData::*column, std::vector<double>* perSeed = nullptr)
 {
@@ -80,12 +65,18 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
 {
     std::map<RowKey, Group> groups;
     for (const std::string& path : paths) {
-        std::string header;
-        if (!firstLine(path, header, error)) return false;
+        // Read once: a pipe given on the command line (<(cat x.csv), /dev/stdin) cannot be opened again.
+        std::string text;
+        if (!readInputFile(path, InputKind::regularOrStream, text, error)) {
+            error = "cannot read " + error;
+            return false;
+        }
+        completeLastLine(path, text);
+        const std::string header = text.substr(0, text.find('\n'));
         if (header == csvHeader(false) || header == csvHeader(true)) {
             RunIdentity id;
             std::vector<ResultRow> rows;
-            if (!readCsv(path, id, rows, error)) return false;
+            if (!parseCsv(text, path, id, rows, error)) return false;
             if (rows.empty()) continue;
             SeedData& s = groups[{id.dataset, id.distribution, id.method, id.config, id.distribution, id.version}]
                               .seeds[id.runSeed];
@@ -97,7 +88,7 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
             }
         } else if (header == evalCsvHeader(false) || header == evalCsvHeader(true)) {
             std::vector<EvalRow> rows;
-            if (!readEvalCsv(path, rows, error)) return false;
+            if (!parseEvalText(text, path, rows, error)) return false;
             // Pairs of rows per instance: ph1 and ph2.
             std::map<std::tuple<std::string, std::string>, std::pair<const EvalRow*, const EvalRow*>> pairs;
             for (const EvalRow& r : rows) {

@@ -63,7 +63,7 @@ static const char* ruleName(ScheduleRule rule)
 bool findPolicyRecord(const std::string& path, int group, int instance, PolicyRecord& record, std::string& error)
 {
     std::vector<PolicyRecord> records;
-    if (!readPolicyFile(path, records, error)) return false;
+    if (!readPolicyFile(path, records, error, InputKind::regularOrStream)) return false;
     for (const PolicyRecord& r : records) {
         if (r.stem.empty() && r.group == group && r.instance == instance) {
             record = r;
@@ -79,7 +79,7 @@ bool findPolicyRecord(const std::string& path, int group, int instance, PolicyRe
 bool findFileRunRecord(const std::string& path, const std::string& name, PolicyRecord& record, std::string& error)
 {
     std::vector<PolicyRecord> records;
-    if (!readPolicyFile(path, records, error)) return false;
+    if (!readPolicyFile(path, records, error, InputKind::regularOrStream)) return false;
     // The stem first: a project may well be called 12, and its name then means it, not file 12.
     for (const PolicyRecord& r : records)
         if (!r.stem.empty() && r.stem == name) {
@@ -246,6 +246,7 @@ int runSchedule(int argc, char** argv)
         }
         out = jsonText(head, arcs, durations, critical);
     }
+    // A failed write is reported, with the system's reason, when the program ends (main).
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : refuse("standard output cannot be written");
+    return 0;
 }
