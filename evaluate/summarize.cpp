@@ -23,7 +23,7 @@ namespace {
 struct SeedData {
     std::set<std::string> batchInstances, evalInstances;
     std::vector<double> ph1Gap, smallerGap, cpu;
-    std::vector<double> evalPh1Gap, evalPh2Gap, bias;
+    std::vector<double> evalPh1Gap, evalPh2Gap, bias, biasPercent;
 };
 
 using RowKey = std::tuple<std::string, std::string, std::string, std::string, std::string, std::string>;
@@ -119,7 +119,10 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
                 // The policy the search reports: Phase 2 unless its own estimate was above Phase 1's.
                 const EvalRow& chosen = !std::isnan(a.inSample) && !std::isnan(b.inSample) && b.inSample > a.inSample ? a : b;
                 s.evalPh2Gap.push_back(chosen.gap);
-                if (!std::isnan(chosen.bias)) s.bias.push_back(chosen.bias);
+                if (!std::isnan(chosen.bias)) {
+                    s.bias.push_back(chosen.bias);
+                    s.biasPercent.push_back(100.0 * chosen.bias / chosen.mean);
+                }
             }
         } else {
             error = path + ": line 1 is neither the header of a tarvo results file nor of an evaluation file";
@@ -144,6 +147,7 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
         r.evalPh1GapMean = seedMean(g, &SeedData::evalPh1Gap);
         r.evalPh2GapMean = seedMean(g, &SeedData::evalPh2Gap);
         r.biasMean = seedMean(g, &SeedData::bias);
+        r.biasPercentMean = seedMean(g, &SeedData::biasPercent);
         double half = NAN;
         if (ph2PerSeed.size() >= 2) {
             half = halfWidth(ph2PerSeed);
@@ -170,20 +174,36 @@ static std::string fixed(double v, int digits)
     return text;
 }
 
+// Text for a LaTeX cell: a run may be called my_run, and a bare _ (or &, %, #, ...) does not compile.
+static std::string latexText(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': case '%': case '$': case '#': case '_': case '{': case '}': out += std::string("\\") + c; break;
+        case '~': out += "\\textasciitilde{}"; break;
+        case '^': out += "\\textasciicircum{}"; break;
+        case '\\': out += "\\textbackslash{}"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
 std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string& format)
 {
     std::string text;
     if (format == "csv") {
         text = "dataset,distribution,method,config,eval_distribution,instances,seeds,ph1_gap_mean,ph2_gap_mean,"
                "ph2_gap_ci95_low,ph2_gap_ci95_high,cpu_mean,eval_ph1_gap_mean,eval_ph2_gap_mean,bias_mean,"
-               "interval_over,version,eval_version\n";
+               "interval_over,version,eval_version,bias_time_mean\n";
         for (const SummaryRow& r : rows)
             text += r.dataset + "," + r.distribution + "," + r.method + "," + r.config + "," + r.evalDistribution + "," +
                     std::to_string(r.instances) + "," + std::to_string(r.seeds) + "," + exactNumber(r.ph1GapMean) + "," +
                     exactNumber(r.ph2GapMean) + "," + exactNumber(r.ph2GapCiLow) + "," + exactNumber(r.ph2GapCiHigh) +
                     "," + exactNumber(r.cpuMean) + "," + exactNumber(r.evalPh1GapMean) + "," +
-                    exactNumber(r.evalPh2GapMean) + "," + exactNumber(r.biasMean) + "," + r.intervalOver + "," +
-                    r.version + "," + r.evalVersion + "\n";
+                    exactNumber(r.evalPh2GapMean) + "," + exactNumber(r.biasPercentMean) + "," + r.intervalOver + "," +
+                    r.version + "," + r.evalVersion + "," + exactNumber(r.biasMean) + "\n";
         return text;
     }
     const bool latex = format == "latex";
@@ -199,19 +219,20 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
     if (latex) {
         text = "\\begin{tabular}{lllllrrrrrrrrr}\n\\toprule\n"
                "Set & Dist. & Method & Budget & Eval. & $n$ & Seeds & Ph1 gap (\\%) & Ph2 gap (\\%) & 95\\,\\% CI & "
-               "CPU (s) & Eval. Ph1 gap (\\%) & Eval. Ph2 gap (\\%) & Bias \\\\\n\\midrule\n";
+               "CPU (s) & Eval. Ph1 gap (\\%) & Eval. Ph2 gap (\\%) & Bias (\\%) \\\\\n\\midrule\n";
     } else {
         text = "| set | dist | method | budget | eval | instances | seeds | Ph1 gap % | Ph2 gap % | Ph2 gap 95 % CI | "
-               "CPU s | eval Ph1 gap % | eval Ph2 gap % | bias |\n"
+               "CPU s | eval Ph1 gap % | eval Ph2 gap % | bias % |\n"
                "|---|---|---|---|---|---:|---:|---:|---:|---|---:|---:|---:|---:|\n";
     }
     std::set<std::string> over, versions, evalVersions;
     for (const SummaryRow& r : rows) {
-        std::string line = r.dataset + sep + r.distribution + sep + r.method + sep + r.config + sep + r.evalDistribution +
+        auto name = [latex](const std::string& t) { return latex ? latexText(t) : t; };
+        std::string line = name(r.dataset) + sep + r.distribution + sep + r.method + sep + r.config + sep + name(r.evalDistribution) +
                            sep + std::to_string(r.instances) + sep + std::to_string(r.seeds) + sep +
                            cell(r.ph1GapMean, 3) + sep + cell(r.ph2GapMean, 3) + sep + interval(r, latex) + sep +
                            cell(r.cpuMean, 3) + sep + cell(r.evalPh1GapMean, 3) + sep + cell(r.evalPh2GapMean, 3) + sep +
-                           cell(r.biasMean, 4);
+                           cell(r.biasPercentMean, 4);
         text += latex ? line + " \\\\\n" : "| " + line + " |\n";
         if (!r.intervalOver.empty()) over.insert(r.intervalOver);
         versions.insert(r.version);
