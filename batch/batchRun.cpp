@@ -19,6 +19,7 @@
 #include "project/inputFile.h"
 #include "project/platform.h"
 #include "project/state.h"
+#include "project/warnings.h"
 
 // Set by SIGTERM / SIGINT: the run finishes the instance in hand, keeps its files and stops.
 static volatile std::sig_atomic_t stopSignal = 0;
@@ -257,7 +258,12 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
                                   : id.fileRun   ? fileSeed(seed, distNum, stem)
                                                  : instanceSeed(seed, datasetType, distNum, paramNum, instNum);
             setRandState(streamSeed);
-            if (!solveInstance()) {
+            const bool solved = solveInstance();
+            reportCountedWarnings(id.fileRun ? (distName[distNum] + std::string(" ") + projectFile).c_str()
+                                             : (std::string(datasetName[datasetType]) + " " + distName[distNum] +
+                                                " group " + std::to_string(paramNum) + " instance " +
+                                                std::to_string(instNum)).c_str());
+            if (!solved) {
                 complete = false;
                 break;
             }
@@ -321,6 +327,7 @@ int runBatch(const BatchOptions& o)
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     setKeyWaits(false);
+    setWarningsCounted(true);
     instanceFolder = o.instances;
     if (!makeDirectory(o.reports.c_str())) {
         std::printf("Cannot create the reports folder %s.\n", o.reports.c_str());

@@ -11,6 +11,7 @@
 
 #include "batch/batch.h"
 #include "driver/driver.h"
+#include "project/parentWatch.h"
 #include "project/state.h"
 
 static pid_t workers[256];
@@ -37,6 +38,7 @@ int runJobs(const BatchOptions& o)
 
     std::fflush(stdout);
     std::fflush(stderr);
+    const pid_t parent = getpid();
     for (int k = 1; k <= o.jobs; ++k) {
         worker.shard = k;
         std::vector<std::string> own = batchFlags(worker);
@@ -47,6 +49,8 @@ int runJobs(const BatchOptions& o)
         childArgv.push_back(nullptr);
         pid_t pid = fork();
         if (pid == 0) {
+            // The request survives the exec (the program is not set-user-ID).
+            endWithParent(parent);
             execv("/proc/self/exe", childArgv.data());
             std::perror("tarvo: cannot start a worker");
             _exit(127);

@@ -35,6 +35,7 @@
 #include "evaluate/samplesFile.h"
 #include "evaluate/scenarios.h"
 #include "project/inputFile.h"
+#include "project/parentWatch.h"
 #include "project/platform.h"
 #include "project/state.h"
 
@@ -621,12 +622,14 @@ int runEvaluate(int argc, char** argv)
         std::fflush(stdout);
         std::fflush(stderr);
         std::vector<Worker> workers(jobs);
+        const pid_t parent = getpid();
         for (int w = 0; w < jobs; ++w) {
             int fds[2];
             if (pipe(fds) != 0) return failWith(exitIncomplete, "cannot start the workers: " + systemReason());
             pid_t pid = fork();
             if (pid < 0) return failWith(exitIncomplete, "cannot start the workers: " + systemReason());
             if (pid == 0) {
+                endWithParent(parent);
                 close(fds[0]);
                 for (int v = 0; v < w; ++v) close(workers[v].fd);
                 for (int i = w; i < total && !stopSignal; i += jobs) {
