@@ -95,9 +95,13 @@ RunIdentity passIdentity(const BatchOptions& options, int dist, uint32_t seed);
 // Reads the words of `tarvo run` (without the program name or the word run). Never exits and
 // never prints: the caller prints outcome.text. Reads the Slurm array variables when no shard is given.
 FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions& options);
-// Reads the words of `tarvo merge` (without the word merge): the reports folder and the files.
+// Reads the words of `tarvo merge` (without the word merge): the reports folder, the files, --quiet.
 FlagsOutcome parseMergeFlags(const std::vector<std::string>& words, std::string& reports,
-                             std::vector<std::string>& files);
+                             std::vector<std::string>& files, bool& quiet);
+// The commands of the program, one line each, for the help texts.
+extern const char* const commandList;
+// text with its letters a..z in upper case: labels are read in any case.
+std::string upperCase(std::string text);
 // The flags that make another process of this program do what options say (for --jobs workers).
 std::vector<std::string> batchFlags(const BatchOptions& options);
 // `tarvo run` and `tarvo --dataset ...`: argv[0] is the word run or the program; returns the exit code.
@@ -132,7 +136,8 @@ std::string reportFromRows(std::vector<ResultRow> rows);
 bool writeFinalFiles(const std::string& base, const RunIdentity& id, std::vector<ResultRow> rows,
                      std::string& error);
 // Merges the rows of the given results files into the whole run's files; returns the exit code.
-int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports);
+// quiet: no line per merged file (refusals and missing instances are still said).
+int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports, bool quiet = false);
 // Base path (no extension) of a pass's files: -seedN for every seed but 1, -shardKofN for a shard.
 std::string resultsBase(const std::string& reports, const RunIdentity& id, int shard, int shardCount);
 // The policy file that goes with a results file: x.csv -> x.jsonl, x.csv.part -> x.jsonl.part.

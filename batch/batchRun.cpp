@@ -17,6 +17,7 @@
 #include "driver/driver.h"
 #include "phase2/phase2.h"
 #include "project/inputFile.h"
+#include "project/makeFolders.h"
 #include "project/platform.h"
 #include "project/state.h"
 #include "project/warnings.h"
@@ -242,6 +243,8 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
               openOutput(jsonl, base + ".jsonl.part", true, error) && openOutput(csv, base + ".csv.part", true, error) &&
               openOutput(txt, base + ".txt.part", false, error) &&
               writeOutput(txt, "Inst\tPh1.makespan\tPh2.makespan\tBestGap%\tCPU(seconds)\n", error);
+    // Whether the .part files hold this pass's rows: only then may a message send the user to them.
+    const bool partsMade = pathExists(base + ".csv.part") && pathExists(base + ".jsonl.part");
 
     bool complete = ok;
     for (paramNum = o.firstGroup; paramNum <= o.lastGroup && complete && !stopSignal; ++paramNum) {
@@ -304,8 +307,12 @@ static PassEnd runPass(const BatchOptions& o, uint32_t seed, int& done, int& tot
         }
         std::fprintf(stderr, "tarvo: cannot write %s\n", error.c_str());
     }
-    std::printf("The %s pass is incomplete; its files stay %s.*.part with %zu finished instances "
-                "(mend the cause, then --resume).\n", distName[distNum], base.c_str(), rows.size());
+    if (partsMade)
+        std::printf("The %s pass is incomplete; its files stay %s.*.part with %zu finished instances "
+                    "(mend the cause, then --resume).\n", distName[distNum], base.c_str(), rows.size());
+    else
+        std::printf("The %s pass is incomplete; its .part files could not be made, and nothing of it was "
+                    "written (mend the cause, then run it again).\n", distName[distNum]);
     return stopSignal ? PassEnd::stopped : PassEnd::incomplete;
 }
 
@@ -329,8 +336,9 @@ int runBatch(const BatchOptions& o)
     setKeyWaits(false);
     setWarningsCounted(true);
     instanceFolder = o.instances;
-    if (!makeDirectory(o.reports.c_str())) {
-        std::printf("Cannot create the reports folder %s.\n", o.reports.c_str());
+    std::string folderError;
+    if (!makeFolders(o.reports, folderError)) {
+        std::fprintf(stderr, "tarvo: %s\n", folderError.c_str());
         return exitIncomplete;
     }
     fillLabels();

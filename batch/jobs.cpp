@@ -85,7 +85,7 @@ int runJobs(const BatchOptions& o)
             RunIdentity id = passIdentity(o, d, static_cast<uint32_t>(seed));
             for (int k = 1; k <= o.jobs; ++k) files.push_back(resultsBase(o.reports, id, k, o.jobs) + ".csv");
         }
-        int merged = mergeResults(files, o.reports);
+        int merged = mergeResults(files, o.reports, o.quiet);
         if (merged != exitClean) code = merged;
     }
     return code;

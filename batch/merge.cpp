@@ -8,6 +8,7 @@
 
 #include "batch/batch.h"
 #include "driver/driver.h"
+#include "project/makeFolders.h"
 
 // Instance file stem of instance number inst of a data set label, e.g. J30 and 163 give j3017_3.
 static std::string instanceStem(const std::string& dataset, int group, int instance)
@@ -21,7 +22,7 @@ static std::string sameRunKey(const RunIdentity& id)
     return id.dataset + "/" + id.distribution + "/" + id.method + "/" + id.config;
 }
 
-int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports)
+int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports, bool quiet)
 {
     struct Pass {
         RunIdentity id;
@@ -72,6 +73,11 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
         std::fprintf(stderr, "tarvo merge: no results rows in the files given\n");
         return exitUsage;
     }
+    std::string folderError;
+    if (!makeFolders(reports, folderError)) {
+        std::fprintf(stderr, "tarvo merge: %s\n", folderError.c_str());
+        return exitIncomplete;
+    }
     for (auto& [key, pass] : passes) {
         std::string missing;
         int missingNum = 0;
@@ -99,7 +105,7 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
             code = exitIncomplete;
             continue;
         }
-        std::fprintf(stderr, "tarvo merge: %s.txt (%zu instances)\n", base.c_str(), pass.rows.size());
+        if (!quiet) std::fprintf(stderr, "tarvo merge: %s.txt (%zu instances)\n", base.c_str(), pass.rows.size());
     }
     return code;
 }
@@ -108,10 +114,11 @@ int runMerge(int argc, char** argv)
 {
     std::string reports;
     std::vector<std::string> files;
-    FlagsOutcome outcome = parseMergeFlags(std::vector<std::string>(argv + 1, argv + argc), reports, files);
+    bool quiet = false;
+    FlagsOutcome outcome = parseMergeFlags(std::vector<std::string>(argv + 1, argv + argc), reports, files, quiet);
     if (!outcome.run) {
         std::fputs(outcome.text.c_str(), outcome.code == exitClean ? stdout : stderr);
         return outcome.code;
     }
-    return mergeResults(files, reports);
+    return mergeResults(files, reports, quiet);
 }

@@ -35,6 +35,7 @@
 #include "evaluate/samplesFile.h"
 #include "evaluate/scenarios.h"
 #include "project/inputFile.h"
+#include "project/makeFolders.h"
 #include "project/parentWatch.h"
 #include "project/platform.h"
 #include "project/state.h"
@@ -120,11 +121,11 @@ std::tuple<int, std::string> placeOf(const Input& in, int group, int instance, c
 bool parseDistList(const std::string& text, int searched, std::vector<int>& dists)
 {
     dists.clear();
-    if (text == "searched") {
+    if (upperCase(text) == "SEARCHED") {
         dists.push_back(searched);
         return true;
     }
-    if (text == "all") {
+    if (upperCase(text) == "ALL") {
         for (int d = 1; d <= 5; ++d) dists.push_back(d);
         return true;
     }
@@ -133,7 +134,7 @@ bool parseDistList(const std::string& text, int searched, std::vector<int>& dist
     while (std::getline(in, name, ',')) {
         int d = 0;
         for (int k = 1; k <= 5; ++k)
-            if (name == distLabels[k]) d = k;
+            if (upperCase(name) == distLabels[k]) d = k;
         if (d == 0) return false;
         if (std::find(dists.begin(), dists.end(), d) == dists.end()) dists.push_back(d);
     }
@@ -509,8 +510,8 @@ int runEvaluate(int argc, char** argv)
             outputs.push_back(out);
         }
     }
-    if (!o.reports.empty() && !makeDirectory(o.reports.c_str()))
-        return failWith(exitIncomplete, "cannot create the reports folder " + o.reports + ": " + systemReason());
+    std::string folderError;
+    if (!o.reports.empty() && !makeFolders(o.reports, folderError)) return failWith(exitIncomplete, folderError);
 
     // Complete files are kept (--resume) or refused; rows of interrupted ones kept with --resume.
     std::vector<SamplesPlace> keptSamples;

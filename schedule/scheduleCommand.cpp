@@ -154,7 +154,7 @@ int runSchedule(int argc, char** argv)
         ->check(CLI::IsMember({"ph1", "ph2"}))->capture_default_str();
     app.add_option("--scenario", scenario, "nominal, or run K of tarvo evaluate")->capture_default_str();
     app.add_option("--dist", evalDist, "distribution of the scenario (default: the one searched for)")
-        ->check(CLI::IsMember({"U1", "B1", "U2", "B2", "EXP"}));
+        ->transform(CLI::IsMember({"U1", "B1", "U2", "B2", "EXP"}, CLI::ignore_case));
     app.add_option("--seed", seed, "seed of the scenario streams, as in tarvo evaluate")->capture_default_str();
     app.add_option("--levels", levels, "scenario from the L-level tabulation, as in tarvo evaluate (0: exact)")
         ->check(CLI::Range(0, 1000000))->capture_default_str();
