@@ -82,6 +82,43 @@ TEST(readers, evaluationFieldsAreCheckedWithFileLineAndField)
     EXPECT_NE(error.find("line 2 is not an evaluation row: field \"paired_stderr\""), std::string::npos) << error;
 }
 
+TEST(readers, resultsFieldsAreNamedWhenRefused)
+{
+    RunIdentity id{"J30", "U2", "HV", "5000", "1", "1-1", "0.1.0+test"};
+    ResultRow row;
+    row.group = 1;
+    row.instance = 3;
+    row.activities = 32;
+    row.lowerBound = 40;
+    row.ph1Makespan = row.ph2Makespan = 50;
+    row.host = "h";
+    const std::string line = csvLine(id, row);
+    // Replaces field number column (0-based) of the row.
+    auto withField = [&line](int column, const std::string& value) {
+        std::size_t start = 0;
+        for (int c = 0; c < column; ++c) start = line.find(',', start) + 1;
+        return line.substr(0, start) + value + line.substr(line.find(',', start));
+    };
+    const struct {
+        int column;
+        const char* value;
+        const char* field;
+    } bad[] = {{0, "J99", "dataset"},         {1, "XX", "distribution"}, {6, "99999999999", "group"},
+               {6, "0x1", "group"},           {11, "0x10", "ph1_makespan"}, {12, "nan", "ph1_gap"},
+               {14, "inf", "ph2_gap"},        {16, " 1", "cpu_seconds"},   {17, "-1", "stream_seed"}};
+    for (const auto& b : bad) {
+        RunIdentity back;
+        std::vector<ResultRow> rows;
+        std::string error;
+        EXPECT_FALSE(parseCsv(csvHeader() + "\n" + withField(b.column, b.value) + "\n", "r.csv", back, rows, error));
+        EXPECT_EQ(error.rfind("r.csv: line 2 is not a results row: field \"" + std::string(b.field) + "\" is \"" +
+                                  b.value + "\"",
+                              0),
+                  0u)
+            << error;
+    }
+}
+
 TEST(readers, aCompleteFilesLastLineCountsWithoutItsLineFeedAPartFilesDoesNot)
 {
     enterScratchDir();
@@ -172,7 +209,7 @@ std::string mutate(std::string text, std::mt19937& rng)
     return text;
 }
 
-// Each refusal names the file and a line of it.
+// Each refusal names the file and a line of it (a results file's header line included).
 bool namesFileAndLine(const std::string& error, const std::string& path)
 {
     return error.rfind(path + ": line ", 0) == 0 || error == path + ": empty, not a tarvo evaluation file";
@@ -183,6 +220,14 @@ TEST(readers, randomDamageToValidLinesIsRefusedWithFileAndLineNeverACrash)
     std::mt19937 rng(20261208);
     const std::string evalText = evalCsvHeader() + "\n" + evalRows();
     const std::string samplesText = samplesLine() + "\n" + samplesLine("ph2") + "\n";
+    RunIdentity id{"J30", "U2", "HV", "5000", "1", "1-1", "0.1.0+test"};
+    ResultRow row;
+    row.group = 1;
+    row.instance = 3;
+    row.activities = 32;
+    row.lowerBound = 40;
+    row.host = "h";
+    const std::string resultsText = csvHeader() + "\n" + csvLine(id, row) + "\n" + csvLine(id, row) + "\n";
     int refusedEval = 0, refusedSamples = 0;
     for (int round = 0; round < 4000; ++round) {
         std::vector<EvalRow> rows;
@@ -198,6 +243,13 @@ TEST(readers, randomDamageToValidLinesIsRefusedWithFileAndLineNeverACrash)
             ++refusedSamples;
             EXPECT_TRUE(namesFileAndLine(error, "s.part")) << error << "\n" << damagedSamples;
         }
+        RunIdentity readId;
+        std::vector<ResultRow> results;
+        const std::string damagedResults = mutate(resultsText, rng);
+        if (!parseCsv(damagedResults, "r.csv", readId, results, error)) {
+            EXPECT_TRUE(namesFileAndLine(error, "r.csv")) << error << "\n" << damagedResults;
+        }
+        for (const ResultRow& r : results) EXPECT_TRUE(r.group >= 1 && r.group <= 60 && r.instance >= 1);
         // What is accepted is in range, whatever the damage.
         for (const SamplesPlace& p : places) EXPECT_TRUE(p.runs >= 2 && p.group >= 0 && p.group <= 60);
         for (const EvalRow& r : rows) EXPECT_TRUE(r.runs >= 2 && r.lowerBound > 0 && r.group <= 60);
