@@ -37,15 +37,29 @@ std::string samplesLine(const std::string& policy = "ph1")
            policy + "\",\"eval_seed\":1,\"runs\":3,\"lower_bound\":40,\"mean\":50.5,\"makespans\":[50,50.5,51]}";
 }
 
-// Replaces field number column (0-based) of the ph2 row of evalRows.
+// The line with its field number column (0-based) replaced by value.
+std::string replaceField(const std::string& line, int column, const std::string& value)
+{
+    std::size_t start = 0;
+    for (int c = 0; c < column; ++c) start = line.find(',', start) + 1;
+    std::size_t end = line.find_first_of(",\n", start);
+    return line.substr(0, start) + value + (end == std::string::npos ? "" : line.substr(end));
+}
+
+// evalRows with a field of its ph2 row replaced.
 std::string withField(int column, const std::string& value)
 {
     std::string rows = evalRows();
-    std::size_t start = rows.find('\n') + 1;
-    for (int c = 0; c < column; ++c) start = rows.find(',', start) + 1;
-    std::size_t end = rows.find_first_of(",\n", start);
-    return rows.substr(0, start) + value + rows.substr(end);
+    std::size_t second = rows.find('\n') + 1;
+    return rows.substr(0, second) + replaceField(rows.substr(second), column, value);
 }
+
+// A value put in a field, and the field's name the refusal must give.
+struct BadField {
+    int column;
+    const char* value;
+    const char* field;
+};
 
 TEST(readers, evaluationFieldsAreCheckedWithFileLineAndField)
 {
@@ -57,11 +71,7 @@ TEST(readers, evaluationFieldsAreCheckedWithFileLineAndField)
     EXPECT_EQ(rows[1].runs, 100);
     EXPECT_DOUBLE_EQ(rows[1].pairedDiff, 0.3);
 
-    const struct {
-        int column;
-        const char* value;
-        const char* field;
-    } bad[] = {{0, "J99", "dataset"},        {1, "XX", "distribution"},   {2, "U2-L0", "eval_distribution"},
+    const BadField bad[] = {{0, "J99", "dataset"},        {1, "XX", "distribution"},   {2, "U2-L0", "eval_distribution"},
                {3, "hv", "method"},          {5, "-1", "run_seed"},       {6, "49", "group"},
                {6, "99999999999", "group"},  {7, "\"1\"", "instance"},    {8, "ph3", "policy"},
                {9, "1", "runs"},             {9, "0x10", "runs"},         {10, "4294967296", "eval_seed"},
@@ -93,24 +103,14 @@ TEST(readers, resultsFieldsAreNamedWhenRefused)
     row.ph1Makespan = row.ph2Makespan = 50;
     row.host = "h";
     const std::string line = csvLine(id, row);
-    // Replaces field number column (0-based) of the row.
-    auto withField = [&line](int column, const std::string& value) {
-        std::size_t start = 0;
-        for (int c = 0; c < column; ++c) start = line.find(',', start) + 1;
-        return line.substr(0, start) + value + line.substr(line.find(',', start));
-    };
-    const struct {
-        int column;
-        const char* value;
-        const char* field;
-    } bad[] = {{0, "J99", "dataset"},         {1, "XX", "distribution"}, {6, "99999999999", "group"},
+    const BadField bad[] = {{0, "J99", "dataset"},         {1, "XX", "distribution"}, {6, "99999999999", "group"},
                {6, "0x1", "group"},           {11, "0x10", "ph1_makespan"}, {12, "nan", "ph1_gap"},
                {14, "inf", "ph2_gap"},        {16, " 1", "cpu_seconds"},   {17, "-1", "stream_seed"}};
     for (const auto& b : bad) {
         RunIdentity back;
         std::vector<ResultRow> rows;
         std::string error;
-        EXPECT_FALSE(parseCsv(csvHeader() + "\n" + withField(b.column, b.value) + "\n", "r.csv", back, rows, error));
+        EXPECT_FALSE(parseCsv(csvHeader() + "\n" + replaceField(line, b.column, b.value) + "\n", "r.csv", back, rows, error));
         EXPECT_EQ(error.rfind("r.csv: line 2 is not a results row: field \"" + std::string(b.field) + "\" is \"" +
                                   b.value + "\"",
                               0),
