@@ -9,8 +9,9 @@
 #include <string>
 
 #include "batch/batch.h"
+#include "cli/flagStyle.h"
 #include "config/config.h"
-#include "driver/driver.h"
+#include "config/labels.h"
 
 // Every command of the program, for the help of `tarvo --help` and `tarvo run --help`.
 const char* const commandList =
@@ -37,7 +38,7 @@ static const char* runFooter =
     "Exit codes: 0 clean, 1 a pass incomplete (missing instance, failed write), 2 unusable flags\n"
     "or files, 128+N stopped by signal N.\n\n";
 
-static FlagsOutcome refuse(const std::string& what, const std::string& value)
+static FlagsOutcome refusal(const std::string& what, const std::string& value)
 {
     return {false, exitUsage, "tarvo: " + what + ": \"" + value + "\" (see --help)\n"};
 }
@@ -54,25 +55,19 @@ static bool parseRange(const std::string& text, long long low, long long high, b
     return parseWhole(text.substr(0, dash), low, high, a) && parseWhole(text.substr(dash + 1), a, high, b);
 }
 
-std::string upperCase(std::string text)
-{
-    for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return text;
-}
-
 static bool parseDataset(const std::string& v, int& dataset)
 {
-    static const char* names[] = {"", "J30", "J60", "J90", "J120"};
-    for (int d = 1; d <= 4; ++d)
+    const char* const* names = datasetLabels;
+    for (int d = 1; d <= datasetCount; ++d)
         if (upperCase(v) == names[d] || v == std::to_string(d)) dataset = d;
     return dataset != 0;
 }
 
 static bool parseDists(const std::string& v, bool* dist)
 {
-    static const char* names[] = {"", "U1", "B1", "U2", "B2", "EXP"};
+    const char* const* names = distLabels;
     const bool all = upperCase(v) == "ALL";
-    for (int d = 1; d <= 5; ++d) dist[d] = all;
+    for (int d = 1; d <= distCount; ++d) dist[d] = all;
     if (all) return true;
     std::size_t start = 0;
     for (;;) {
@@ -96,15 +91,15 @@ static FlagsOutcome shardFromSlurm(BatchOptions& o)
     const char* low = std::getenv("SLURM_ARRAY_TASK_MIN");
     const char* high = std::getenv("SLURM_ARRAY_TASK_MAX");
     long long task, n, first = 0, last;
-    if (!parseWhole(id, 0, 1000000, task)) return refuse("SLURM_ARRAY_TASK_ID is not a task number", id);
-    if (low && !parseWhole(low, 0, 1000000, first)) return refuse("SLURM_ARRAY_TASK_MIN is not a number", low);
+    if (!parseWhole(id, 0, 1000000, task)) return refusal("SLURM_ARRAY_TASK_ID is not a task number", id);
+    if (low && !parseWhole(low, 0, 1000000, first)) return refusal("SLURM_ARRAY_TASK_MIN is not a number", low);
     if (count && parseWhole(count, 1, 1000000, n)) {
     } else if (high && parseWhole(high, first, 1000000, last)) {
         n = last - first + 1;
     } else {
-        return refuse("SLURM_ARRAY_TASK_ID is set but neither SLURM_ARRAY_TASK_COUNT nor _MAX", id);
+        return refusal("SLURM_ARRAY_TASK_ID is set but neither SLURM_ARRAY_TASK_COUNT nor _MAX", id);
     }
-    if (task - first + 1 < 1 || task - first + 1 > n) return refuse("SLURM_ARRAY_TASK_ID lies outside the array", id);
+    if (task - first + 1 < 1 || task - first + 1 > n) return refusal("SLURM_ARRAY_TASK_ID lies outside the array", id);
     o.shard = static_cast<int>(task - first + 1);
     o.shardCount = static_cast<int>(n);
     return {true, exitClean, ""};
@@ -113,9 +108,7 @@ static FlagsOutcome shardFromSlurm(BatchOptions& o)
 // CLI11's own refusal (unknown flag, missing value), kept short, with the command's name.
 static FlagsOutcome refusedByParser(const char* command, const CLI::ParseError& e)
 {
-    std::string why = e.what();
-    if (why.size() > 200) why = why.substr(0, 200) + "...";
-    return {false, exitUsage, std::string(command) + ": " + why + " (see --help)\n"};
+    return {false, exitUsage, parserRefusal(command, e, 200)};
 }
 
 FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions& o)
@@ -174,53 +167,53 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
     if (fileRun) {
         // A file run names its instances by file: the data set's own flags have no meaning in it.
         for (const char* flag : {"--dataset", "--groups", "--instances"})
-            if (app.count(flag)) return refuse(std::string(flag) + " does not go with --files", flag);
-        if (o.files.empty()) return refuse("--files needs at least one file or folder", "--files");
+            if (app.count(flag)) return refusal(std::string(flag) + " does not go with --files", flag);
+        if (o.files.empty()) return refusal("--files needs at least one file or folder", "--files");
         for (const std::string& path : o.files) {
-            if (path.empty()) return refuse("--files names an empty path", path);
+            if (path.empty()) return refusal("--files names an empty path", path);
             // A flag of the run taken as a path: its value would silently become a project file too.
             if (path.rfind("--", 0) == 0 && app.get_option_no_throw(path.substr(0, path.find('='))) != nullptr)
-                return refuse("--files took a flag as a path; give the paths after --files, or each as "
+                return refusal("--files took a flag as a path; give the paths after --files, or each as "
                               "--files=PATH", path);
         }
         if (app.count("--name") && !validRunName(o.name))
-            return refuse("--name must be 1..64 letters, digits, _ - . + (not starting with . or -) and not a "
+            return refusal("--name must be 1..64 letters, digits, _ - . + (not starting with . or -) and not a "
                           "PSPLIB set's name", o.name);
         if (o.singleStream)
-            return refuse("--single-stream does not go with --files: each file's stream comes from its stem",
+            return refusal("--single-stream does not go with --files: each file's stream comes from its stem",
                           "--single-stream");
     } else {
-        if (app.count("--name")) return refuse("--name names a file run; it goes with --files", o.name);
+        if (app.count("--name")) return refusal("--name names a file run; it goes with --files", o.name);
         if (dataset.empty() && app.count("--dataset") == 0)
             return {false, exitUsage, "tarvo run: give the data set (--dataset J30, J60, J90 or J120) or project "
                                       "files (--files PATH...) to solve (see tarvo run --help)\n"};
-        if (!parseDataset(dataset, o.dataset)) return refuse("unknown data set", dataset);
+        if (!parseDataset(dataset, o.dataset)) return refusal("unknown data set", dataset);
     }
-    if (!parseDists(app.count("--dist") ? dists : "all", o.dist)) return refuse("unknown distribution in --dist", dists);
+    if (!parseDists(app.count("--dist") ? dists : "all", o.dist)) return refusal("unknown distribution in --dist", dists);
     if (app.count("--method")) {
         const std::string m = upperCase(method);
         if (m == "DEFAULT") o.method = 0;
         else if (m == "HV") o.method = 1;
         else if (m == "LV") o.method = 2;
-        else return refuse("--method must be default, HV or LV", method);
+        else return refusal("--method must be default, HV or LV", method);
     }
     int lastGroup = o.dataset == 4 ? 60 : 48;
     o.firstGroup = 1;
     o.lastGroup = fileRun ? 1 : lastGroup;
     if (app.count("--groups")) {
-        if (!parseRange(groups, 1, 60, true, a, b)) return refuse("--groups must be A or A-B with 1 <= A <= B", groups);
-        if (b > lastGroup) return refuse("--groups goes beyond the data set's last group", groups);
+        if (!parseRange(groups, 1, 60, true, a, b)) return refusal("--groups must be A or A-B with 1 <= A <= B", groups);
+        if (b > lastGroup) return refusal("--groups goes beyond the data set's last group", groups);
         o.firstGroup = static_cast<int>(a);
         o.lastGroup = static_cast<int>(b);
     }
-    if (app.count("--seed") && app.count("--seeds")) return refuse("give --seed or --seeds, not both", "--seeds");
+    if (app.count("--seed") && app.count("--seeds")) return refusal("give --seed or --seeds, not both", "--seeds");
     if (app.count("--seed")) {
-        if (!parseWhole(seed, 0, 4294967295LL, a)) return refuse("--seed must be a number 0..4294967295", seed);
+        if (!parseWhole(seed, 0, 4294967295LL, a)) return refusal("--seed must be a number 0..4294967295", seed);
         o.firstSeed = o.lastSeed = static_cast<uint32_t>(a);
     }
     if (app.count("--seeds")) {
         if (!parseRange(seeds, 0, 4294967295LL, false, a, b))
-            return refuse("--seeds must be A-B with 0 <= A <= B <= 4294967295", seeds);
+            return refusal("--seeds must be A-B with 0 <= A <= B <= 4294967295", seeds);
         o.firstSeed = static_cast<uint32_t>(a);
         o.lastSeed = static_cast<uint32_t>(b);
     }
@@ -229,32 +222,32 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
         long long k, total;
         if (slash == std::string::npos || !parseWhole(shard.substr(slash + 1), 1, 100000, total) ||
             !parseWhole(shard.substr(0, slash), 1, total, k))
-            return refuse("--shard must be K/N with 1 <= K <= N", shard);
+            return refusal("--shard must be K/N with 1 <= K <= N", shard);
         o.shard = static_cast<int>(k);
         o.shardCount = static_cast<int>(total);
     }
     if (app.count("--jobs")) {
-        if (!parseWhole(jobs, 1, 256, a)) return refuse("--jobs must be a number 1..256", jobs);
+        if (!parseWhole(jobs, 1, 256, a)) return refusal("--jobs must be a number 1..256", jobs);
         o.jobs = static_cast<int>(a);
     }
-    if (o.jobs > 1 && app.count("--shard")) return refuse("--jobs makes its own shards; drop --shard", "--jobs");
+    if (o.jobs > 1 && app.count("--shard")) return refusal("--jobs makes its own shards; drop --shard", "--jobs");
     if (!app.count("--shard") && o.jobs == 1) {
         FlagsOutcome slurm = shardFromSlurm(o);
         if (!slurm.run) return slurm;
     }
     if (o.singleStream && (o.shardCount > 0 || o.jobs > 1 || o.resume))
-        return refuse("--single-stream cannot be split or resumed (each result depends on all before it)",
+        return refusal("--single-stream cannot be split or resumed (each result depends on all before it)",
                       o.shardCount > 0 ? "--shard" : o.jobs > 1 ? "--jobs" : "--resume");
     if (o.singleStream && app.count("--seeds"))
-        return refuse("--single-stream takes no seed: every replication would be the same", "--seeds");
+        return refusal("--single-stream takes no seed: every replication would be the same", "--seeds");
     return {true, exitClean, ""};
 }
 
 std::vector<std::string> batchFlags(const BatchOptions& o)
 {
-    static const char* datasets[] = {"", "J30", "J60", "J90", "J120"};
-    static const char* dists[] = {"", "U1", "B1", "U2", "B2", "EXP"};
-    static const char* methods[] = {"default", "HV", "LV"};
+    const char* const* datasets = datasetLabels;
+    const char* const* dists = distLabels;
+    const char* const methods[] = {"default", methodLabels[1], methodLabels[2]};
     std::string distList;
     for (int d = 1; d <= 5; ++d)
         if (o.dist[d]) distList += (distList.empty() ? "" : ",") + std::string(dists[d]);

@@ -1,57 +1,18 @@
-// The experiment loop: one pass per chosen distribution over every parameter group and instance,
-// calling reader, sample pool, critical path, Phase 1 and Phase 2 in that order for each instance.
+// The interactive program's experiment loop: one pass per chosen distribution over every
+// parameter group and instance, its report file, the console progress and the final key press.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 
+#include "cli/exitCodes.h"
 #include "driver/driver.h"
-#include "durations/durations.h"
-#include "engine/engine.h"
-#include "phase1/phase1.h"
-#include "phase2/phase2.h"
-#include "project/check.h"
-#include "project/checkState.h"
-#include "project/cpm.h"
 #include "project/platform.h"
-#include "project/reader.h"
 #include "project/state.h"
-
-bool solveInstance()
-{
-    double t0 = cpuSeconds();
-    bool ok = readInstance();
-    // The sample pool is rebuilt whatever the read gave; it also resets per-instance state.
-    buildSamplePool();
-    if (!ok) return false;
-    solvedNum += 1;
-    [[maybe_unused]] uint8_t capacities[resDim];
-    for (int r = 1; r <= resNum; ++r) capacities[r] = resCap[r];
-    computeCpmTimes();
-    runPhase1();
-    if (isHV)
-        gaArcAddition();
-    else
-        greedyArcRemoval();
-    cpuTime = cpuSeconds() - t0;
-    // Debug and sanitizer builds walk the shared state's invariants after every instance.
-    tarvoDebugCheck(checkState(capacities));
-    cpuTimeSum += cpuTime;
-    return true;
-}
+#include "solve/solve.h"
 
 // Solves every instance of the chosen data set for distribution distNum. Returns false when the
 // pass was cut short (a failed read) or could not write its report.
-void startPass()
-{
-    solvedNum = 0;
-    ph1Makespan = 0;
-    ph2Makespan = 0;
-    ph1GapSum = 0;
-    ph2GapSum = 0;
-    isHV = varSetting == 0 ? distNum > 2 : varSetting == 1;
-}
-
 static bool runPass(int groups)
 {
     startPass();
@@ -99,5 +60,16 @@ int runExperiment(int groups)
     int code = exitClean;
     for (distNum = firstDist; distNum <= lastDist; ++distNum)
         if (!runPass(groups)) code = exitIncomplete;
+    return code;
+}
+
+int runInteractive()
+{
+    makeDirectory("Reports");
+    int groups = runMenus();
+    if (groups == 0) return exitNoAnswer;
+    int code = runExperiment(groups);
+    std::printf("\nPress any key to exit...\n");
+    waitKey();
     return code;
 }

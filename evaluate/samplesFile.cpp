@@ -5,7 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "batch/batch.h"
+#include "results/runNames.h"
 #include "project/inputFile.h"
 
 using Json = nlohmann::json;

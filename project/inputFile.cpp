@@ -73,12 +73,6 @@ bool readInputFile(const std::string& path, InputKind kind, std::string& text, s
     return true;
 }
 
-bool pathExists(const std::string& path)
-{
-    struct stat info;
-    return lstat(path.c_str(), &info) == 0;
-}
-
 void completeLastLine(const std::string& path, std::string& text)
 {
     const bool part = path.size() >= 5 && path.compare(path.size() - 5, 5, ".part") == 0;

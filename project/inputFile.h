@@ -23,10 +23,6 @@ bool checkInputFile(const std::string& path, InputKind kind, std::string& error)
 // system's reason when a read fails.
 bool readInputFile(const std::string& path, InputKind kind, std::string& text, std::string& error);
 
-// Whether anything at all stands at path (a file, a folder, a link, even a dangling one): what
-// decides that a name is taken.
-bool pathExists(const std::string& path);
-
 // A complete file's last line counts even without its line feed (a file edited by hand, or
 // written by another tool); only a .part file's last line without one is a write cut short by a
 // stop, to be done again. Adds the missing line feed to text for a complete file at path.

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "batch/batch.h"
-#include "batch/policyRecord.h"
-#include "evaluate/evaluate.h"
 #include "evaluate/samplesFile.h"
+#include "results/evalCsv.h"
+#include "results/policyRecord.h"
+#include "results/resultsCsv.h"
 #include "support/testSupport.h"
 
 namespace {

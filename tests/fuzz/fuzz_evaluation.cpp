@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "evaluate/evaluate.h"
+#include "results/evalCsv.h"
 #include "evaluate/samplesFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

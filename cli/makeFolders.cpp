@@ -1,6 +1,6 @@
 // Folders made with their parents: each prefix of the path in turn, keeping the first reason
 // that stops it.
-#include "project/makeFolders.h"
+#include "cli/makeFolders.h"
 
 #include <sys/stat.h>
 

@@ -1,15 +1,13 @@
-// Evaluation files: the columns of a row, writing and reading them exactly, and the statistics of
-// one instance's two policies on shared scenarios (means, intervals, percentiles, paired difference).
-#include <algorithm>
-#include <boost/math/distributions/students_t.hpp>
+// Evaluation files: the columns of a row, written so that they read back exactly and read back
+// checked, in the layout of a PSPLIB run or of a file run.
+#include "results/evalCsv.h"
+
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <sstream>
 
-#include "batch/batch.h"
-#include "evaluate/evaluate.h"
 #include "project/inputFile.h"
+#include "results/csvFields.h"
+#include "results/runNames.h"
 
 static const char* evalColumns[] = {
     "dataset", "distribution", "eval_distribution", "method", "config", "run_seed", "group", "instance", "policy",
@@ -23,15 +21,6 @@ std::string evalCsvHeader(bool fileRun)
     for (int c = 0; c < evalColumnNum; ++c) h += std::string(c ? "," : "") + evalColumns[c];
     // The batch results' own file-run columns, in the same place: after all the others.
     return fileRun ? h + ",file,stem" : h;
-}
-
-// 17 significant digits give back the same double; NaN stands for "no value".
-std::string exactNumber(double value)
-{
-    if (std::isnan(value)) return "";
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
 }
 
 std::string evalCsvLine(const EvalRow& r)
@@ -51,16 +40,6 @@ std::string evalCsvLine(const EvalRow& r)
       << exactNumber(r.pairedDiff) << "," << exactNumber(r.pairedStderr) << "," << r.version << "," << r.runVersion;
     if (!r.stem.empty()) l << "," << r.file << "," << r.stem;
     return l.str();
-}
-
-static std::vector<std::string> splitFields(const std::string& line)
-{
-    std::vector<std::string> fields(1);
-    for (char c : line) {
-        if (c == ',') fields.emplace_back();
-        else fields.back() += c;
-    }
-    return fields;
 }
 
 // A field of a row checked: its text, and the fault that names it when it is not what it must be.
@@ -88,7 +67,7 @@ struct FieldCheck {
             value = NAN;
             return true;
         }
-        return parseDecimal(f[c], value) || refuse(c, emptyAllowed ? "a finite number or empty" : "a finite number");
+        return finiteNumber(f[c], value) || refuse(c, emptyAllowed ? "a finite number or empty" : "a finite number");
     }
     bool oneOf(int c, std::initializer_list<const char*> names)
     {
@@ -202,7 +181,7 @@ bool parseEvalText(const std::string& text, const std::string& path, std::vector
         }
         EvalRow r;
         std::string fault;
-        if (!parseEvalRow(splitFields(line), fileRun, r, fault)) {
+        if (!parseEvalRow(splitCsvFields(line), fileRun, r, fault)) {
             error = path + ": line " + std::to_string(lineNo) + " is not an evaluation row: " + fault;
             return false;
         }
@@ -221,75 +200,4 @@ bool readEvalCsv(const std::string& path, std::vector<EvalRow>& rows, std::strin
     if (!readInputFile(path, InputKind::regularOnly, text, error)) return false;
     completeLastLine(path, text);
     return parseEvalText(text, path, rows, error);
-}
-
-double tQuantile975(double df)
-{
-    return boost::math::quantile(boost::math::students_t(df), 0.975);
-}
-
-// Mean and sample standard deviation of x[0..n-1] in double, the deviations summed in a second
-// pass so that a constant sample gives exactly 0.
-template <class Value>
-static void meanAndSd(const Value* x, long n, double& mean, double& sd)
-{
-    double sum = 0;
-    for (long k = 0; k < n; ++k) sum += static_cast<double>(x[k]);
-    mean = sum / n;
-    double squares = 0;
-    for (long k = 0; k < n; ++k) {
-        double dev = static_cast<double>(x[k]) - mean;
-        squares += dev * dev;
-    }
-    sd = n > 1 ? std::sqrt(squares / (n - 1)) : 0.0;
-}
-
-// The p-quantile of a sorted sample: its ceil(p n)-th smallest value.
-static double percentile(const std::vector<float>& sorted, double p)
-{
-    long k = static_cast<long>(std::ceil(p * sorted.size()));
-    if (k < 1) k = 1;
-    return sorted[k - 1];
-}
-
-static void fillOne(EvalRow& r, std::vector<float>& m, double t)
-{
-    const long n = static_cast<long>(m.size());
-    meanAndSd(m.data(), n, r.mean, r.sd);
-    r.runs = n;
-    r.stderrOfMean = r.sd / std::sqrt(static_cast<double>(n));
-    r.ci95Low = r.mean - t * r.stderrOfMean;
-    r.ci95High = r.mean + t * r.stderrOfMean;
-    std::sort(m.begin(), m.end());
-    r.p50 = percentile(m, 0.50);
-    r.p90 = percentile(m, 0.90);
-    r.p95 = percentile(m, 0.95);
-    r.p99 = percentile(m, 0.99);
-    r.gap = 100.0 * (r.mean - r.lowerBound) / r.lowerBound;
-    r.bias = r.inSample - r.mean;
-}
-
-void fillEvalStatistics(EvalRow& ph1, EvalRow& ph2, std::vector<float>& m1, std::vector<float>& m2)
-{
-    const long n = static_cast<long>(m1.size());
-    const double t = tQuantile975(static_cast<double>(n - 1));
-    // Paired first, while the runs still stand side by side.
-    std::vector<double> diff(n);
-    for (long k = 0; k < n; ++k) diff[k] = static_cast<double>(m1[k]) - static_cast<double>(m2[k]);
-    double diffSd;
-    meanAndSd(diff.data(), n, ph2.pairedDiff, diffSd);
-    ph2.pairedStderr = diffSd / std::sqrt(static_cast<double>(n));
-    ph1.pairedDiff = NAN;
-    ph1.pairedStderr = NAN;
-    fillOne(ph1, m1, t);
-    fillOne(ph2, m2, t);
-}
-
-int pairedVerdict(const EvalRow& ph2)
-{
-    if (!(ph2.pairedStderr > 0)) return 0;
-    const double t = tQuantile975(static_cast<double>(ph2.runs - 1));
-    if (ph2.pairedDiff > t * ph2.pairedStderr) return 1;
-    if (ph2.pairedDiff < -t * ph2.pairedStderr) return -1;
-    return 0;
 }

@@ -1,16 +1,16 @@
-// Program entry of tarvo. Without arguments: the interactive program (the reports folder, the three
-// questions, one pass per chosen distribution, then a key press). With arguments: one command.
-#include <cerrno>
+// Program entry of tarvo: the table of commands. Without arguments the interactive program runs;
+// with arguments the first word names the command (flags alone are a batch run).
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "batch/batch.h"
+#include "cli/exitCodes.h"
+#include "cli/standardOutput.h"
 #include "driver/driver.h"
 #include "evaluate/evaluate.h"
-#include "evaluate/summarize.h"
-#include "project/platform.h"
 #include "schedule/schedule.h"
+#include "summarize/summarize.h"
 
 // A command gets the arguments from its own word on: argv[0] is the word (run, merge, ...).
 struct Command {
@@ -25,28 +25,6 @@ static const Command commands[] = {
     {"summarize", runSummarize},
     {"schedule", runSchedule},
 };
-
-static int runInteractive()
-{
-    makeDirectory("Reports");
-    int groups = runMenus();
-    if (groups == 0) return exitNoAnswer;
-    int code = runExperiment(groups);
-    std::printf("\nPress any key to exit...\n");
-    waitKey();
-    return code;
-}
-
-// A command's tables and schedules go to standard output: a write there that failed (a full
-// disk, /dev/full, a closed pipe) must not end with exit 0 as if they had been delivered.
-static int outputChecked(int code)
-{
-    errno = 0;
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return code;
-    std::fprintf(stderr, "tarvo: cannot write standard output: %s\n",
-                 errno != 0 ? std::strerror(errno) : "write error");
-    return code == exitClean ? exitIncomplete : code;
-}
 
 int main(int argc, char** argv)
 {
