@@ -4,9 +4,11 @@
 # writes, are refused with file, line and key (exit 2), never a crash; LaTeX tables compile with
 # any run name.
 source "$(dirname "$0")/lib.bash"
+label=5000
+[ "$config" == extended ] && label=25000
 link_instances j301_{1..10}
 "$program" --dataset J30 --groups 1 --dist U1 --quiet --reports r
-base='J30-U1-#5000sch-LV'
+base="J30-U1-#${label}sch-LV"
 "$program" evaluate --runs 20 --quiet --samples r/s.jsonl "r/$base.jsonl" > /dev/null
 [ -f r/s.jsonl ] && [ -f "r/$base-eval-U1.csv" ] || fail "the evaluation wrote its files"
 
@@ -48,6 +50,6 @@ done
 # LaTeX of a file run whose name holds an underscore.
 mkdir proj && cp "$psplib/j301_3.sm" proj/a.sm
 "$program" run --files proj --name my_run --dist U1 --quiet --reports fr
-tex=$("$program" summarize --format latex 'fr/my_run-U1-#5000sch-LV.csv')
+tex=$("$program" summarize --format latex "fr/my_run-U1-#${label}sch-LV.csv")
 [[ "$tex" == *'my\_run & U1 &'* ]] || fail "LaTeX escapes the run name: $tex"
 finish

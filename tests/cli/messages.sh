@@ -4,19 +4,21 @@
 # files that were never made, one help style listing every command, what `tarvo run` alone needs,
 # --quiet silencing progress and merge lines, and labels read in any letter case.
 source "$(dirname "$0")/lib.bash"
+label=5000
+[ "$config" == extended ] && label=25000
 link_instances j301_{1..10}
 run() { "$program" --dataset J30 --groups 1 --dist U1 --quiet "$@"; }
 
 # Reports folders with their parents, for run, merge and evaluate.
 run --reports deep/a/b > /dev/null 2>&1; expect_eq "$?" 0 "run into a nested new folder"
-[ -f 'deep/a/b/J30-U1-#5000sch-LV.csv' ] || fail "run made the nested reports folder"
+[ -f "deep/a/b/J30-U1-#${label}sch-LV.csv" ] || fail "run made the nested reports folder"
 run --shard 1/2 --reports shards > /dev/null 2>&1
 run --shard 2/2 --reports shards > /dev/null 2>&1
 "$program" merge --reports merged/x shards/*shard*of2.csv > /dev/null 2>&1; expect_eq "$?" 0 "merge into a new folder"
-[ -f 'merged/x/J30-U1-#5000sch-LV.csv' ] || fail "merge made its reports folder"
-"$program" evaluate --runs 10 --quiet --reports ev/a/b 'deep/a/b/J30-U1-#5000sch-LV.jsonl' > /dev/null 2>&1
+[ -f "merged/x/J30-U1-#${label}sch-LV.csv" ] || fail "merge made its reports folder"
+"$program" evaluate --runs 10 --quiet --reports ev/a/b "deep/a/b/J30-U1-#${label}sch-LV.jsonl" > /dev/null 2>&1
 expect_eq "$?" 0 "evaluate into a nested new folder"
-[ -f 'ev/a/b/J30-U1-#5000sch-LV-eval-U1.csv' ] || fail "evaluate made the nested reports folder"
+[ -f "ev/a/b/J30-U1-#${label}sch-LV-eval-U1.csv" ] || fail "evaluate made the nested reports folder"
 
 # A folder that cannot be made: which one and why, on standard error, nothing on standard output.
 touch afile
@@ -31,7 +33,7 @@ done
 grep -q 'cannot create the folder "afile": Not a directory' err.txt || fail "merge names the reason: $(cat err.txt)"
 
 # .part files that could not be made are not claimed.
-mkdir -p blocked/'J30-U1-#5000sch-LV.jsonl.part.new'
+mkdir -p blocked/"J30-U1-#${label}sch-LV.jsonl.part.new"
 out=$(run --reports blocked 2> err.txt); expect_eq "$?" 1 "exit code of a pass whose .part files cannot be made"
 [[ "$out" == *"finished instances"* ]] && fail "a message claims .part files that were never made: $out"
 [[ "$out" == *"nothing of it was written"* ]] || fail "the pass says nothing was written: $out"
@@ -65,7 +67,7 @@ expect_eq "$(cat err.txt)" "" "merge --quiet prints nothing"
 # Labels in any letter case, alike for --dataset, --dist and --method.
 "$program" --dataset j30 --groups 1 --dist u1,exp --method hv --quiet --reports case > /dev/null 2>&1
 expect_eq "$?" 0 "lower-case labels"
-[ -f 'case/J30-U1-#5000sch-HV.csv' ] && [ -f 'case/J30-EXP-#5000sch-HV.csv' ] || fail "lower-case labels name the usual files"
-"$program" evaluate --runs 10 --quiet --dist exp --reports case-ev 'case/J30-U1-#5000sch-HV.jsonl' > /dev/null 2>&1
-[ -f 'case-ev/J30-U1-#5000sch-HV-eval-EXP.csv' ] || fail "evaluate --dist in lower case"
+[ -f "case/J30-U1-#${label}sch-HV.csv" ] && [ -f "case/J30-EXP-#${label}sch-HV.csv" ] || fail "lower-case labels name the usual files"
+"$program" evaluate --runs 10 --quiet --dist exp --reports case-ev "case/J30-U1-#${label}sch-HV.jsonl" > /dev/null 2>&1
+[ -f "case-ev/J30-U1-#${label}sch-HV-eval-EXP.csv" ] || fail "evaluate --dist in lower case"
 finish

@@ -3,6 +3,8 @@
 # line, beside another file, inside a policy record) is refused with its path and what it is, exit
 # 2, never a crash or a hang; a pipe given on summarize's command line is read once, as a stream.
 source "$(dirname "$0")/lib.bash"
+label=5000
+[ "$config" == extended ] && label=25000
 link_instances j301_{1..10}
 t() { timeout 20 "$program" "$@"; }
 # expect_refusal CODE TEXT LABEL COMMAND...: exit code CODE and TEXT in the messages (the
@@ -15,8 +17,8 @@ expect_refusal() {
 }
 
 t --dataset J30 --groups 1 --dist U1 --quiet --reports r
-csv='r/J30-U1-#5000sch-LV.csv'
-jsonl='r/J30-U1-#5000sch-LV.jsonl'
+csv="r/J30-U1-#${label}sch-LV.csv"
+jsonl="r/J30-U1-#${label}sch-LV.jsonl"
 [ -f "$csv" ] && [ -f "$jsonl" ] || fail "the batch run wrote its files"
 
 # Folders where a command reads a file.
@@ -28,8 +30,8 @@ expect_refusal 2 "x.csv: a folder, not a file" "summarize of a folder" t summari
 mkdir -p beside && cp "$jsonl" beside/p.jsonl && mkdir beside/p.csv
 expect_refusal 2 "beside/p.csv: a folder, not a file" "the .csv beside a policy file a folder" \
   t evaluate --instances Instances --runs 20 --quiet beside/p.jsonl
-mkdir -p part/J30-U1-#5000sch-LV.csv.part
-expect_refusal 2 "J30-U1-#5000sch-LV.csv.part: a folder, not a file" "--resume over a .part folder" \
+mkdir -p part/J30-U1-#${label}sch-LV.csv.part
+expect_refusal 2 "J30-U1-#${label}sch-LV.csv.part: a folder, not a file" "--resume over a .part folder" \
   t --dataset J30 --groups 1 --dist U1 --quiet --reports part --resume
 mkdir -p odd/j301_1.sm
 expect_refusal 1 "Instance file odd/j301_1.sm cannot be opened: a folder, not a file" "an instance that is a folder" \
@@ -40,7 +42,7 @@ mkdir proj && cp "$psplib/j301_2.sm" proj/a.sm
 t run --files proj --dist U1 --quiet --reports fr
 mkfifo fifo
 for target in /dev/zero /dev/urandom fifo; do
-  sed "s|\"file\":\"proj/a.sm\"|\"file\":\"$target\"|" 'fr/proj-U1-#5000sch-LV.jsonl' > rec.jsonl
+  sed "s|\"file\":\"proj/a.sm\"|\"file\":\"$target\"|" "fr/proj-U1-#${label}sch-LV.jsonl" > rec.jsonl
   expect_refusal 2 "Instance file $target cannot be opened: a" "evaluate of a record naming $target" \
     t evaluate --runs 20 --quiet rec.jsonl
   expect_refusal 2 "Instance file $target cannot be opened: a" "schedule of a record naming $target" \

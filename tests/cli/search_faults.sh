@@ -3,6 +3,8 @@
 # instance with their count on standard error (the menus keep printing them as they come), and
 # --jobs workers that end when their parent is killed outright.
 source "$(dirname "$0")/lib.bash"
+label=5000
+[ "$config" == extended ] && label=25000
 
 # A project whose 120 activities all run side by side: 7140 pairs for a pair table of 5000.
 {
