@@ -37,6 +37,19 @@ std::string samplesLine(const std::string& policy = "ph1")
            policy + "\",\"eval_seed\":1,\"runs\":3,\"lower_bound\":40,\"mean\":50.5,\"makespans\":[50,50.5,51]}";
 }
 
+// A results row of J30 group 1 instance 3, as a batch run writes it.
+std::string resultsLine()
+{
+    ResultRow row;
+    row.group = 1;
+    row.instance = 3;
+    row.activities = 32;
+    row.lowerBound = 40;
+    row.ph1Makespan = row.ph2Makespan = 50;
+    row.host = "h";
+    return csvLine(RunIdentity{"J30", "U2", "HV", "5000", "1", "1-1", "0.1.0+test"}, row);
+}
+
 // The line with its field number column (0-based) replaced by value.
 std::string replaceField(const std::string& line, int column, const std::string& value)
 {
@@ -94,15 +107,7 @@ TEST(readers, evaluationFieldsAreCheckedWithFileLineAndField)
 
 TEST(readers, resultsFieldsAreNamedWhenRefused)
 {
-    RunIdentity id{"J30", "U2", "HV", "5000", "1", "1-1", "0.1.0+test"};
-    ResultRow row;
-    row.group = 1;
-    row.instance = 3;
-    row.activities = 32;
-    row.lowerBound = 40;
-    row.ph1Makespan = row.ph2Makespan = 50;
-    row.host = "h";
-    const std::string line = csvLine(id, row);
+    const std::string line = resultsLine();
     const BadField bad[] = {{0, "J99", "dataset"},         {1, "XX", "distribution"}, {6, "99999999999", "group"},
                {6, "0x1", "group"},           {11, "0x10", "ph1_makespan"}, {12, "nan", "ph1_gap"},
                {14, "inf", "ph2_gap"},        {16, " 1", "cpu_seconds"},   {17, "-1", "stream_seed"}};
@@ -220,14 +225,7 @@ TEST(readers, randomDamageToValidLinesIsRefusedWithFileAndLineNeverACrash)
     std::mt19937 rng(20261208);
     const std::string evalText = evalCsvHeader() + "\n" + evalRows();
     const std::string samplesText = samplesLine() + "\n" + samplesLine("ph2") + "\n";
-    RunIdentity id{"J30", "U2", "HV", "5000", "1", "1-1", "0.1.0+test"};
-    ResultRow row;
-    row.group = 1;
-    row.instance = 3;
-    row.activities = 32;
-    row.lowerBound = 40;
-    row.host = "h";
-    const std::string resultsText = csvHeader() + "\n" + csvLine(id, row) + "\n" + csvLine(id, row) + "\n";
+    const std::string resultsText = csvHeader() + "\n" + resultsLine() + "\n" + resultsLine() + "\n";
     int refusedEval = 0, refusedSamples = 0;
     for (int round = 0; round < 4000; ++round) {
         std::vector<EvalRow> rows;
