@@ -6,6 +6,7 @@
 
 #include "batch/batch.h"
 #include "cli/exitCodes.h"
+#include "cli/standardOutput.h"
 #include "driver/driver.h"
 #include "evaluate/evaluate.h"
 #include "schedule/schedule.h"
@@ -33,9 +34,9 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     // Flags without a command word are a batch run, as before there were commands; the batch
     // parser skips argv[0] (here the program) as it skips the word run.
-    if (argv[1][0] == '-') return runBatchCommand(argc, argv);
+    if (argv[1][0] == '-') return outputChecked(runBatchCommand(argc, argv));
     for (const Command& command : commands)
-        if (std::strcmp(argv[1], command.word) == 0) return command.run(argc - 1, argv + 1);
+        if (std::strcmp(argv[1], command.word) == 0) return outputChecked(command.run(argc - 1, argv + 1));
     std::fprintf(stderr, "tarvo: unknown command \"%s\"; the commands are:", argv[1]);
     for (const Command& command : commands) std::fprintf(stderr, " %s", command.word);
     std::fprintf(stderr, " (or no arguments for the menus; see --help)\n");

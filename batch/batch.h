@@ -77,9 +77,11 @@ RunIdentity passIdentity(const BatchOptions& options, int dist, uint32_t seed);
 // Reads the words of `tarvo run` (without the program name or the word run). Never exits and
 // never prints: the caller prints outcome.text. Reads the Slurm array variables when no shard is given.
 FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions& options);
-// Reads the words of `tarvo merge` (without the word merge): the reports folder and the files.
+// Reads the words of `tarvo merge` (without the word merge): the reports folder, the files, --quiet.
 FlagsOutcome parseMergeFlags(const std::vector<std::string>& words, std::string& reports,
-                             std::vector<std::string>& files);
+                             std::vector<std::string>& files, bool& quiet);
+// The commands of the program, one line each, for the help texts.
+extern const char* const commandList;
 // The flags that make another process of this program do what options say (for --jobs workers).
 std::vector<std::string> batchFlags(const BatchOptions& options);
 // `tarvo run` and `tarvo --dataset ...`: argv[0] is the word run or the program; returns the exit code.
@@ -103,8 +105,10 @@ bool writeFinalFiles(const std::string& base, const RunIdentity& id, std::vector
 std::string resultsBase(const std::string& reports, const RunIdentity& id, int shard, int shardCount);
 // Merges the rows of the given results files into the whole run's files; returns the exit code.
 // A complete file is never replaced. The whole run's files are locked while they are written,
-// unless the caller holds their locks already (--jobs).
-int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports, bool callerLocked = false);
+// unless the caller holds their locks already (--jobs). quiet: no line per merged file (refusals
+// and missing instances are still said).
+int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports, bool quiet = false,
+                 bool callerLocked = false);
 
 // One pass's rows (passRows.cpp).
 // The rows of an interrupted pass that count as done (resume): rows of base.csv.part whose line

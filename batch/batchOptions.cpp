@@ -13,41 +13,30 @@
 #include "config/config.h"
 #include "config/labels.h"
 
-static const char* usageText =
-    "Usage: tarvo [run] --dataset SET [options]     solve a data set without the menus\n"
-    "       tarvo run --files PATH... [options]     solve project files of either layout\n"
-    "       tarvo merge [--reports DIR] FILE.csv...  combine the results files of shards\n"
-    "       tarvo                                    interactive: the three menus\n"
-    "\n"
-    "Options of a batch run:\n"
-    "  --dataset SET      J30, J60, J90 or J120 (or 1..4)\n"
-    "  --dist LIST        distributions, comma-separated: U1,B1,U2,B2,EXP or all (default all)\n"
-    "  --method M         Phase 2 method: default (LV for U1, B1; HV otherwise), HV or LV\n"
-    "  --files PATH...    instead of --dataset: project files (.sm PSPLIB or .rcp Patterson\n"
-    "                     layout, told by content), or folders whose .sm and .rcp files are\n"
-    "                     taken in name order\n"
-    "  --name NAME        a file run's name in its file names (default: the first path's\n"
-    "                     base name)\n"
-    "  --instances DIR    folder of the .sm files (default Instances)\n"
-    "  --reports DIR      folder of the report and results files (default Reports)\n"
-    "  --groups A[-B]     parameter groups to solve (default all: 1-48, J120 1-60)\n"
-    "  --seed N           base of the per-instance random streams (default 1)\n"
-    "  --seeds A-B        one replication per seed A..B, each in files of its own\n"
-    "  --single-stream    one stream for the whole run, as the interactive program\n"
-    "  --shard K/N        solve every N-th instance, starting with the K-th (default from\n"
-    "                     SLURM_ARRAY_TASK_ID and the array's size when set)\n"
-    "  --jobs N           run N shard processes on this machine and merge their files\n"
-    "  --resume           keep the instances already complete in this run's files\n"
-    "  --quiet            no progress on standard error\n"
-    "  --help, --version\n"
-    "\n"
+// Every command of the program, for the help of `tarvo --help` and `tarvo run --help`.
+const char* const commandList =
+    "Commands:\n"
+    "  tarvo                          interactive: the three menus\n"
+    "  tarvo run [OPTIONS]            solve a data set (--dataset) or project files (--files) without the\n"
+    "                                 menus; the word run may be left out\n"
+    "  tarvo merge [OPTIONS] FILE.csv...\n"
+    "                                 combine the results files of the shards of one run\n"
+    "  tarvo evaluate [OPTIONS] FILE.jsonl...\n"
+    "                                 simulate the policies of batch runs afresh on independent scenarios\n"
+    "  tarvo summarize [OPTIONS] FILE.csv...\n"
+    "                                 condense results and evaluation files into one table\n"
+    "  tarvo schedule [OPTIONS] FILE.jsonl GROUP INSTANCE\n"
+    "                                 print the schedule one policy of a batch run produces\n"
+    "Each command's own options: tarvo COMMAND --help.\n";
+
+static const char* runFooter =
     "Files per distribution and seed, in the reports folder:\n"
     "<SET>-<DIST>-#<label>sch-<METHOD>[-seedN][-shardKofN] (-seedN for every seed but 1; a file\n"
-    "run's NAME stands for SET) with .txt\n"
-    "(the report), .csv (one row per instance) and .jsonl (the policy found); they carry a .part\n"
-    "suffix until the pass is complete.\n"
+    "run's NAME stands for SET) with .txt (the report), .csv (one row per instance) and .jsonl (the\n"
+    "policy found); they carry a .part suffix until the pass is complete.\n"
+    "Labels are read in any letter case (u1, Exp, hv, j30).\n"
     "Exit codes: 0 clean, 1 a pass incomplete (missing instance, failed write), 2 unusable flags\n"
-    "or files, 128+N stopped by signal N.\n";
+    "or files, 128+N stopped by signal N.\n\n";
 
 static FlagsOutcome refusal(const std::string& what, const std::string& value)
 {
@@ -70,23 +59,23 @@ static bool parseDataset(const std::string& v, int& dataset)
 {
     const char* const* names = datasetLabels;
     for (int d = 1; d <= datasetCount; ++d)
-        if (v == names[d] || v == std::to_string(d) || (v.size() > 1 && v[0] == 'j' && v.substr(1) == names[d] + 1))
-            dataset = d;
+        if (upperCase(v) == names[d] || v == std::to_string(d)) dataset = d;
     return dataset != 0;
 }
 
 static bool parseDists(const std::string& v, bool* dist)
 {
     const char* const* names = distLabels;
-    for (int d = 1; d <= distCount; ++d) dist[d] = v == "all";
-    if (v == "all") return true;
+    const bool all = upperCase(v) == "ALL";
+    for (int d = 1; d <= distCount; ++d) dist[d] = all;
+    if (all) return true;
     std::size_t start = 0;
     for (;;) {
         std::size_t comma = v.find(',', start);
         std::string name = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         bool known = false;
         for (int d = 1; d <= 5; ++d)
-            if (name == names[d] || (name == "Exp" && d == 5)) dist[d] = known = true;
+            if (upperCase(name) == names[d]) dist[d] = known = true;
         if (!known) return false;
         if (comma == std::string::npos) return true;
         start = comma + 1;
@@ -124,32 +113,45 @@ static FlagsOutcome refusedByParser(const char* command, const CLI::ParseError& 
 
 FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions& o)
 {
-    CLI::App app("tarvo run", "tarvo");
-    app.set_help_flag("-h,--help");
+    CLI::App app("Solves a data set or project files without the menus.", "tarvo run");
+    app.set_help_flag("-h,--help", "Print this help message and exit");
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.footer(std::string(runFooter) + commandList);
     std::string dataset, dists, method, groups, seed, seeds, shard, jobs;
     bool version = false;
-    app.add_option("--dataset", dataset);
-    app.add_option("--files", o.files)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    app.add_option("--name", o.name);
-    app.add_option("--dist", dists);
-    app.add_option("--method", method);
-    app.add_option("--instances", o.instances);
-    app.add_option("--reports", o.reports);
-    app.add_option("--groups", groups);
-    app.add_option("--seed", seed);
-    app.add_option("--seeds", seeds);
-    app.add_option("--shard", shard);
-    app.add_option("--jobs", jobs);
-    app.add_flag("--single-stream", o.singleStream)->disable_flag_override();
-    app.add_flag("--resume", o.resume)->disable_flag_override();
-    app.add_flag("--quiet", o.quiet)->disable_flag_override();
-    app.add_flag("--version", version)->disable_flag_override();
+    app.add_option("--dataset", dataset, "J30, J60, J90 or J120 (or 1..4); or --files")->type_name("SET");
+    app.add_option("--files", o.files,
+                   "instead of --dataset: project files (.sm PSPLIB or .rcp Patterson layout, told by content), "
+                   "or folders whose .sm and .rcp files are taken in name order")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->type_name("PATH");
+    app.add_option("--name", o.name, "a file run's name in its file names (default: the first path's base name)")
+        ->type_name("NAME");
+    app.add_option("--dist", dists, "distributions, comma-separated: U1,B1,U2,B2,EXP or all (default all)")
+        ->type_name("LIST");
+    app.add_option("--method", method, "Phase 2 method: default (LV for U1, B1; HV otherwise), HV or LV")
+        ->type_name("M");
+    app.add_option("--instances", o.instances, "folder of the .sm files (default Instances)")->type_name("DIR");
+    app.add_option("--reports", o.reports, "folder of the report and results files, made with its parents "
+                   "(default Reports)")->type_name("DIR");
+    app.add_option("--groups", groups, "parameter groups to solve (default all: 1-48, J120 1-60)")->type_name("A[-B]");
+    app.add_option("--seed", seed, "base of the per-instance random streams (default 1)")->type_name("N");
+    app.add_option("--seeds", seeds, "one replication per seed A..B, each in files of its own")->type_name("A-B");
+    app.add_option("--shard", shard, "solve every N-th instance, starting with the K-th (default from "
+                   "SLURM_ARRAY_TASK_ID and the array's size when set)")->type_name("K/N");
+    app.add_option("--jobs", jobs, "run N shard processes on this machine and merge their files")->type_name("N");
+    app.add_flag("--single-stream", o.singleStream, "one stream for the whole run, as the interactive program")
+        ->disable_flag_override();
+    app.add_flag("--resume", o.resume, "keep the instances already complete in this run's files")
+        ->disable_flag_override();
+    app.add_flag("--quiet", o.quiet, "no progress or merge lines on standard error (warnings and errors stay)")
+        ->disable_flag_override();
+    app.add_flag("--version", version, "version, commit and configuration")->disable_flag_override();
     try {
         std::vector<std::string> reversed(words.rbegin(), words.rend());  // CLI11 takes them last first
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        return {false, exitClean, usageText};
+        return {false, exitClean, app.help()};
     } catch (const CLI::ParseError& e) {
         return refusedByParser("tarvo", e);
     }
@@ -167,8 +169,13 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
         for (const char* flag : {"--dataset", "--groups", "--instances"})
             if (app.count(flag)) return refusal(std::string(flag) + " does not go with --files", flag);
         if (o.files.empty()) return refusal("--files needs at least one file or folder", "--files");
-        for (const std::string& path : o.files)
+        for (const std::string& path : o.files) {
             if (path.empty()) return refusal("--files names an empty path", path);
+            // A flag of the run taken as a path: its value would silently become a project file too.
+            if (path.rfind("--", 0) == 0 && app.get_option_no_throw(path.substr(0, path.find('='))) != nullptr)
+                return refusal("--files took a flag as a path; give the paths after --files, or each as "
+                              "--files=PATH", path);
+        }
         if (app.count("--name") && !validRunName(o.name))
             return refusal("--name must be 1..64 letters, digits, _ - . + (not starting with . or -) and not a "
                           "PSPLIB set's name", o.name);
@@ -177,14 +184,17 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
                           "--single-stream");
     } else {
         if (app.count("--name")) return refusal("--name names a file run; it goes with --files", o.name);
-        if (dataset.empty() && app.count("--dataset") == 0) return refusal("--dataset or --files is required", "");
+        if (dataset.empty() && app.count("--dataset") == 0)
+            return {false, exitUsage, "tarvo run: give the data set (--dataset J30, J60, J90 or J120) or project "
+                                      "files (--files PATH...) to solve (see tarvo run --help)\n"};
         if (!parseDataset(dataset, o.dataset)) return refusal("unknown data set", dataset);
     }
     if (!parseDists(app.count("--dist") ? dists : "all", o.dist)) return refusal("unknown distribution in --dist", dists);
     if (app.count("--method")) {
-        if (method == "default") o.method = 0;
-        else if (method == "HV" || method == "hv") o.method = 1;
-        else if (method == "LV" || method == "lv") o.method = 2;
+        const std::string m = upperCase(method);
+        if (m == "DEFAULT") o.method = 0;
+        else if (m == "HV") o.method = 1;
+        else if (m == "LV") o.method = 2;
         else return refusal("--method must be default, HV or LV", method);
     }
     int lastGroup = o.dataset == 4 ? 60 : 48;
@@ -264,21 +274,22 @@ std::vector<std::string> batchFlags(const BatchOptions& o)
 }
 
 FlagsOutcome parseMergeFlags(const std::vector<std::string>& words, std::string& reports,
-                             std::vector<std::string>& files)
+                             std::vector<std::string>& files, bool& quiet)
 {
-    CLI::App app("tarvo merge", "tarvo merge");
-    app.set_help_flag("-h,--help");
+    CLI::App app("Combines the results files (.csv, with their .jsonl beside them) of the shards of one run and "
+                 "one seed into the files one process would have written.", "tarvo merge");
+    app.set_help_flag("-h,--help", "Print this help message and exit");
     reports = "Reports";
-    app.add_option("--reports", reports)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    app.add_option("files", files);
+    app.add_option("--reports", reports, "folder of the merged files, made with its parents (default Reports)")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->type_name("DIR");
+    app.add_flag("--quiet", quiet, "no line per merged file on standard error (warnings and errors stay)");
+    app.add_option("files", files, "results files (.csv or .csv.part) of the shards")->type_name("FILE.csv");
     try {
         std::vector<std::string> reversed(words.rbegin(), words.rend());
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        return {false, exitClean,
-                "Usage: tarvo merge [--reports DIR] FILE.csv...\n"
-                "Combines the results files (.csv, with their .jsonl beside them) of the shards of one run and\n"
-                "one seed into the files one process would have written, in the reports folder (default Reports).\n"};
+        return {false, exitClean, app.help()};
     } catch (const CLI::ParseError& e) {
         return refusedByParser("tarvo merge", e);
     }

@@ -9,11 +9,13 @@
 #include "batch/batch.h"
 #include "results/experimentLock.h"
 #include "cli/fileChecks.h"
+#include "cli/makeFolders.h"
 #include "cli/progress.h"
 #include "cli/stopSignals.h"
 #include "config/labels.h"
 #include "project/platform.h"
 #include "project/state.h"
+#include "project/warnings.h"
 #include "solve/solve.h"
 
 // Progress on standard error: a rewritten line on a terminal, a plain line per group otherwise.
@@ -107,6 +109,8 @@ static PassEnd runLockedPass(const BatchOptions& o, uint32_t seed, const RunIden
               openOutput(jsonl, base + ".jsonl.part", true, error) && openOutput(csv, base + ".csv.part", true, error) &&
               openOutput(txt, base + ".txt.part", false, error) &&
               writeOutput(txt, "Inst\tPh1.makespan\tPh2.makespan\tBestGap%\tCPU(seconds)\n", error);
+    // Whether the .part files hold this pass's rows: only then may a message send the user to them.
+    const bool partsMade = fileExists(base + ".csv.part") && fileExists(base + ".jsonl.part");
 
     bool complete = ok;
     for (paramNum = o.firstGroup; paramNum <= o.lastGroup && complete && !stopSignal; ++paramNum) {
@@ -123,7 +127,12 @@ static PassEnd runLockedPass(const BatchOptions& o, uint32_t seed, const RunIden
                                   : id.fileRun   ? fileSeed(seed, distNum, stem)
                                                  : instanceSeed(seed, datasetType, distNum, paramNum, instNum);
             setRandState(streamSeed);
-            if (!solveInstance()) {
+            const bool solved = solveInstance();
+            reportCountedWarnings(id.fileRun ? (distName[distNum] + std::string(" ") + projectFile).c_str()
+                                             : (std::string(datasetLabels[datasetType]) + " " + distName[distNum] +
+                                                " group " + std::to_string(paramNum) + " instance " +
+                                                std::to_string(instNum)).c_str());
+            if (!solved) {
                 complete = false;
                 break;
             }
@@ -163,8 +172,12 @@ static PassEnd runLockedPass(const BatchOptions& o, uint32_t seed, const RunIden
         }
         std::fprintf(stderr, "tarvo: cannot write %s\n", error.c_str());
     }
-    std::printf("The %s pass is incomplete; its files stay %s.*.part with %zu finished instances "
-                "(mend the cause, then --resume).\n", distName[distNum], base.c_str(), rows.size());
+    if (partsMade)
+        std::printf("The %s pass is incomplete; its files stay %s.*.part with %zu finished instances "
+                    "(mend the cause, then --resume).\n", distName[distNum], base.c_str(), rows.size());
+    else
+        std::printf("The %s pass is incomplete; its .part files could not be made, and nothing of it was "
+                    "written (mend the cause, then run it again).\n", distName[distNum]);
     return stopSignal ? PassEnd::stopped : PassEnd::incomplete;
 }
 
@@ -182,9 +195,11 @@ RunIdentity passIdentity(const BatchOptions& o, int dist, uint32_t seed)
 int runBatch(const BatchOptions& o)
 {
     catchStopSignals();
+    setWarningsCounted(true);
     instanceFolder = o.instances;
-    if (!makeDirectory(o.reports.c_str())) {
-        std::printf("Cannot create the reports folder %s.\n", o.reports.c_str());
+    std::string folderError;
+    if (!makeFolders(o.reports, folderError)) {
+        std::fprintf(stderr, "tarvo: %s\n", folderError.c_str());
         return exitIncomplete;
     }
     fillLabels();

@@ -115,7 +115,7 @@ int runJobs(const BatchOptions& o)
             for (int k = 1; k <= o.jobs; ++k) files.push_back(resultsBase(o.reports, id, k, o.jobs) + ".csv");
         }
         if (files.empty()) continue;
-        int merged = mergeResults(files, o.reports, true);
+        int merged = mergeResults(files, o.reports, o.quiet, true);
         if (merged != exitClean) code = merged;
     }
     return code;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "batch/batch.h"
-#include "project/platform.h"
+#include "cli/makeFolders.h"
 #include "results/experimentLock.h"
 
 static std::string sameRunKey(const RunIdentity& id)
@@ -19,7 +19,7 @@ static std::string sameRunKey(const RunIdentity& id)
     return id.dataset + "/" + id.distribution + "/" + id.method + "/" + id.config;
 }
 
-int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports, bool callerLocked)
+int mergeResults(const std::vector<std::string>& csvPaths, const std::string& reports, bool quiet, bool callerLocked)
 {
     struct Pass {
         RunIdentity id;
@@ -72,9 +72,9 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
     }
     // The whole run's files: locked against another writer, and never written over when complete
     // (the merge of a part of the run would otherwise replace the whole of it).
-    if (!makeDirectory(reports.c_str())) {
-        std::fprintf(stderr, "tarvo merge: cannot create the reports folder %s: %s\n", reports.c_str(),
-                     std::strerror(errno));
+    std::string folderError;
+    if (!makeFolders(reports, folderError)) {
+        std::fprintf(stderr, "tarvo merge: %s\n", folderError.c_str());
         return exitIncomplete;
     }
     ExperimentLocks locks;
@@ -118,7 +118,7 @@ int mergeResults(const std::vector<std::string>& csvPaths, const std::string& re
             code = exitIncomplete;
             continue;
         }
-        std::fprintf(stderr, "tarvo merge: %s.txt (%zu instances)\n", base.c_str(), pass.rows.size());
+        if (!quiet) std::fprintf(stderr, "tarvo merge: %s.txt (%zu instances)\n", base.c_str(), pass.rows.size());
     }
     return code;
 }
@@ -127,10 +127,11 @@ int runMerge(int argc, char** argv)
 {
     std::string reports;
     std::vector<std::string> files;
-    FlagsOutcome outcome = parseMergeFlags(std::vector<std::string>(argv + 1, argv + argc), reports, files);
+    bool quiet = false;
+    FlagsOutcome outcome = parseMergeFlags(std::vector<std::string>(argv + 1, argv + argc), reports, files, quiet);
     if (!outcome.run) {
         std::fputs(outcome.text.c_str(), outcome.code == exitClean ? stdout : stderr);
         return outcome.code;
     }
-    return mergeResults(files, reports);
+    return mergeResults(files, reports, quiet);
 }

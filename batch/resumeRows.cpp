@@ -7,6 +7,7 @@
 #include "batch/batch.h"
 #include "results/experimentIdentity.h"
 #include "cli/fileChecks.h"
+#include "project/inputFile.h"
 #include "results/policyRecord.h"
 
 // The instances of an interrupted run that count as done: rows of the .csv.part whose line in the
@@ -108,8 +109,11 @@ bool passMayStart(const BatchOptions& o, const std::string& base, const RunIdent
     if (complete) return true;
     long kept = finishedRows(base);
     if (kept < 0) {
-        std::fprintf(stderr, "tarvo: %s.csv.part is not a tarvo results file; it is left as it is (move it away)\n",
-                     base.c_str());
+        // Say what stands there when it is not a file at all (a folder, a pipe), else what is wrong with it.
+        const std::string part = base + ".csv.part";
+        const std::string fault = inputFault(part, InputKind::regularOnly);
+        std::fprintf(stderr, "tarvo: %s: %s; it is left as it is (move it away)\n", part.c_str(),
+                     fault.empty() ? "not a tarvo results file" : fault.c_str());
         return false;
     }
     if (kept > 0 && !o.resume) {

@@ -2,12 +2,12 @@
 // the output files need.
 #include "cli/workers.h"
 
+#include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 
 #include "cli/exitCodes.h"
@@ -19,11 +19,13 @@ pid_t startWorker(int (*work)(void* context), void* context)
     const pid_t parent = getpid();
     pid_t pid = fork();
     if (pid == 0) {
-        // A parent killed outright cannot pass a stop on: the worker then gets SIGTERM of its own
-        // and stops as after a stop, keeping its files, instead of working on for nobody. The
-        // setting survives exec, so a worker that is this program again is covered too.
+        // A parent killed outright (SIGKILL, the out-of-memory killer) must not leave its workers
+        // computing for hours into files nobody merges: the system sends them SIGTERM then, and
+        // each stops as on any SIGTERM, the instance in hand finished and its files kept valid.
+        // The request survives an exec (the program is not set-user-ID). The parent may have died
+        // before it was made: the worker then has another parent already and ends at once.
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent) std::raise(SIGTERM);
+        if (getppid() != parent) _exit(exitSignalBase + SIGTERM);
         // _exit: the worker must not run the parent's exit handlers or flush its copies of the streams.
         _exit(work(context));
     }

@@ -15,6 +15,14 @@ constexpr const char* methodLabels[methodCount + 1] = {"", "HV", "LV"};
 // The stems of the data sets' instance files, j<set><group>_<instance>.sm.
 constexpr const char* datasetStems[datasetCount + 1] = {"", "j30", "j60", "j90", "j120"};
 
+// text with its letters a..z in upper case. The flags read labels in any letter case (u1, Exp,
+// hv, j30) by comparing this with the labels; files and results always carry the labels as above.
+inline std::string upperCase(std::string text)
+{
+    for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    return text;
+}
+
 // The place 1..count of text among labels[1..count]; 0 when it is none of them.
 inline int labelIndex(const std::string& text, const char* const* labels, int count)
 {

@@ -49,7 +49,8 @@ static int writeSortedFiles(Evaluation& e)
     const std::string samplesPart = o.samples + ".part";
     if (!o.samples.empty()) {
         std::vector<SamplesPlace> places;
-        indexSamples(samplesPart, e.outputNames, places);
+        std::string indexError;
+        if (!indexSamples(samplesPart, e.outputNames, places, indexError)) return failWith(exitIncomplete, indexError);
         auto key = [&](const SamplesPlace& p) {
             return std::make_tuple(p.output, placeOf(inputs[outputs[p.output].input], p.group, p.instance, p.stem),
                                    p.policy);

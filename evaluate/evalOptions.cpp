@@ -15,11 +15,11 @@ namespace evaluation {
 bool parseDistList(const std::string& text, int searched, std::vector<int>& dists)
 {
     dists.clear();
-    if (text == "searched") {
+    if (upperCase(text) == "SEARCHED") {
         dists.push_back(searched);
         return true;
     }
-    if (text == "all") {
+    if (upperCase(text) == "ALL") {
         for (int d = 1; d <= 5; ++d) dists.push_back(d);
         return true;
     }
@@ -27,7 +27,7 @@ bool parseDistList(const std::string& text, int searched, std::vector<int>& dist
     std::string name;
     while (std::getline(in, name, ',')) {
         int d = 0;
-        d = labelIndex(name, distLabels, distCount);
+        d = labelIndex(upperCase(name), distLabels, distCount);
         if (d == 0) return false;
         if (std::find(dists.begin(), dists.end(), d) == dists.end()) dists.push_back(d);
     }

@@ -2,11 +2,10 @@
 // every results file named, before anything is written.
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "cli/exitCodes.h"
 #include "cli/fileChecks.h"
+#include "cli/makeFolders.h"
 #include "config/labels.h"
 #include "evaluate/evaluation.h"
 #include "project/platform.h"
@@ -24,13 +23,10 @@ static bool readInput(const Options& o, const std::string& path, Input& in)
     if (name.size() <= 6 || name.compare(name.size() - 6, 6, ".jsonl") != 0)
         return refuse(path + ": not a policy file (.jsonl)");
     in.base = name.substr(0, name.size() - 6);
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return refuse(path + ": cannot be read: " + systemReason());
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()), error;
     // An input is a complete file: its last line counts even without a line feed (and is refused
-    // by the reader if it was cut short).
-    if (!text.empty() && text.back() != '\n') text += '\n';
-    if (!parsePolicyText(text, path, in.records, error)) return refuse(error);
+    // by the reader if it was cut short). Given on the command line, it may be a pipe, read once.
+    std::string error;
+    if (!readPolicyFile(path, in.records, error, InputKind::regularOrStream)) return refuse(error);
     std::map<std::string, int> seen;   // instance stem -> line
     uint8_t list[actDim];
     for (const PolicyRecord& r : in.records) {
@@ -113,8 +109,8 @@ int planEvaluation(Evaluation& e)
             e.outputs.push_back(out);
         }
     }
-    if (!o.reports.empty() && !makeDirectory(o.reports.c_str()))
-        return failWith(exitIncomplete, "cannot create the reports folder " + o.reports + ": " + systemReason());
+    std::string folderError;
+    if (!o.reports.empty() && !makeFolders(o.reports, folderError)) return failWith(exitIncomplete, folderError);
 
     return exitClean;
 }

@@ -22,8 +22,15 @@ int resumeEvaluation(Evaluation& e)
     std::set<std::tuple<int, int, int, std::string, std::string>> haveSamples;
     std::string samplesPart = o.samples + ".part";
     if (o.resume && !o.samples.empty() && fileExists(samplesPart)) {
-        indexSamples(samplesPart, outputNames, keptSamples);
-        for (const SamplesPlace& p : keptSamples) haveSamples.insert({p.output, p.group, p.instance, p.stem, p.policy});
+        std::string error;
+        if (!indexSamples(samplesPart, outputNames, keptSamples, error))
+            return failWith(exitUsage, "cannot resume: " + error);
+        for (const SamplesPlace& p : keptSamples) {
+            if (p.evalSeed != o.seed || p.runs != o.runs)
+                return failWith(exitUsage, "cannot resume from " + samplesPart + ": it was written by another evaluation (seed " +
+                                               std::to_string(p.evalSeed) + ", " + std::to_string(p.runs) + " runs)");
+            haveSamples.insert({p.output, p.group, p.instance, p.stem, p.policy});
+        }
     }
     for (std::size_t x = 0; x < outputs.size(); ++x) {
         Output& out = outputs[x];

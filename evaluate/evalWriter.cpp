@@ -2,7 +2,6 @@
 // file with the index that sorts and resumes it.
 #include <cstdio>
 #include <fstream>
-#include <nlohmann/json.hpp>
 
 #include "cli/fileChecks.h"
 #include "evaluate/evaluation.h"
@@ -32,32 +31,6 @@ void takeMessage(Writer& w, const std::string& message)
         if (!w.failed && !writeAll(output.part, message.substr(at, csvBytes))) w.failed = true;
         at += csvBytes + samplesBytes;
     }
-}
-
-bool indexSamples(const std::string& path, const std::map<std::string, int>& outputNames,
-                  std::vector<SamplesPlace>& places)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string line;
-    long offset = 0;
-    while (std::getline(in, line)) {
-        long length = static_cast<long>(line.size()) + 1;
-        if (in.eof()) break;
-        std::size_t tab = line.find('\t'), cut = line.find(",\"eval_seed\"");
-        auto name = tab == std::string::npos ? outputNames.end() : outputNames.find(line.substr(0, tab));
-        if (name != outputNames.end() && cut != std::string::npos) {
-            nlohmann::json head = nlohmann::json::parse(line.substr(tab + 1, cut - tab - 1) + "}", nullptr, false);
-            if (!head.is_discarded() && head.contains("group") && head.contains("instance") && head.contains("policy"))
-                places.push_back({name->second, head["group"].get<int>(), head["instance"].get<int>(), "",
-                                  head["policy"].get<std::string>(), offset, length});
-            else if (!head.is_discarded() && head.contains("stem") && head.contains("policy"))
-                places.push_back({name->second, 0, 0, head["stem"].get<std::string>(),
-                                  head["policy"].get<std::string>(), offset, length});
-        }
-        offset += length;
-    }
-    return true;
 }
 
 bool copySamples(const std::string& path, const std::vector<SamplesPlace>& places, OutputFile& out, bool keepNames)

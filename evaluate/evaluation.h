@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/progress.h"
+#include "evaluate/samplesFile.h"
 #include "results/evalCsv.h"
 #include "results/experimentLock.h"
 #include "results/outputFile.h"
@@ -63,13 +64,6 @@ struct Unit {
     int input;
     std::size_t record;
     std::vector<int> outputs;
-};
-
-// Key of a samples line for sorting: output place, group, instance (or a file run's stem), policy.
-struct SamplesPlace {
-    int output, group, instance;
-    std::string stem, policy;
-    long offset, length;
 };
 
 // The .part files being written, and whether a write has failed.
@@ -146,9 +140,6 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
 bool writeAll(OutputFile& file, const std::string& text);
 // Writes one unit's message into the .part files, each flushed.
 void takeMessage(Writer& w, const std::string& message);
-// The samples .part: lines of the outputs in outputNames, parsed up to their makespans.
-bool indexSamples(const std::string& path, const std::map<std::string, int>& outputNames,
-                  std::vector<SamplesPlace>& places);
 // Copies the lines at places from the file at path to out (without their output names unless keepNames).
 bool copySamples(const std::string& path, const std::vector<SamplesPlace>& places, OutputFile& out, bool keepNames);
 

@@ -5,7 +5,9 @@
 
 #include "engine/engine.h"
 #include "phase2/phase2.h"
+#include "project/check.h"
 #include "project/state.h"
+#include "project/warnings.h"
 
 int32_t candPairNum;
 uint8_t candPairs[2 * (nt_total_arcs_nr + 1)];
@@ -13,6 +15,8 @@ uint8_t candPairs[2 * (nt_total_arcs_nr + 1)];
 // Improving arcs in order of discovery (triple k at 3k..3k+2); their gains are in foundGain.
 // Only the first nt_total_arcs_nr are kept; candFound still counts every one found.
 static uint8_t foundArcs[3 * (nt_total_arcs_nr + 1)];
+// A gain is at most the nominal makespan, which the readers keep at or below maxDurSum.
+constexpr int maxGain = maxDurSum;
 // Found places ranked by gain, largest first, equal gains in order of discovery.
 static uint16_t foundRank[nt_total_arcs_nr];
 
@@ -25,7 +29,10 @@ static void recordPair(ActSet* marks, int a, int b)
     setAdd(marks[a], b);
     setAdd(marks[b], a);
     if (candPairNum >= nt_total_arcs_nr) {
-        std::printf("nt_total_arcs_nr = %d  is too low! required: %d \n", nt_total_arcs_nr, nt_total_arcs_nr);
+        static char text[80];
+        std::snprintf(text, sizeof text, "nt_total_arcs_nr = %d  is too low! required: %d \n", nt_total_arcs_nr,
+                      nt_total_arcs_nr);
+        capacityWarning(text);
         return;
     }
     ++candPairNum;
@@ -132,8 +139,10 @@ void recordFoundArc(int from, int to, int type, int gain)
     arc[0] = static_cast<uint8_t>(from);
     arc[1] = static_cast<uint8_t>(to);
     arc[2] = static_cast<uint8_t>(type);
-    // Only the low 8 bits of the gain are kept.
-    foundGain[candFound] = static_cast<uint8_t>(gain);
+    // For the benchmark sets only the low 8 bits of the gain are kept, as their results were made;
+    // a file run's project ranks by its true gain, which a gain above 255 would otherwise wrap.
+    tarvoCheck(gain > 0 && gain <= maxGain);
+    foundGain[candFound] = static_cast<uint16_t>(projectFile.empty() ? gain & 0xFF : gain);
 }
 
 static void testPairs()
@@ -166,14 +175,14 @@ static void testPairs()
 
 // ---- Step 3: ranking and probabilities ----
 
-// Stable counting sort over the 256 gain values, largest first: equal gains keep their order of
+// Stable counting sort over the gain values, largest first: equal gains keep their order of
 // discovery, and the sort needs no comparisons, draws or allocation.
 static void rankFound(int stored)
 {
-    int start[256] = {};
+    int start[maxGain + 1] = {};
     for (int k = 1; k <= stored; ++k) ++start[foundGain[k]];
     int next = 0;
-    for (int g = 255; g >= 0; --g) {
+    for (int g = maxGain; g >= 0; --g) {
         int count = start[g];
         start[g] = next;
         next += count;
@@ -193,12 +202,16 @@ void rankCandidates()
         candGain[r] = foundGain[k];
         sum += candGain[r];
     }
-    // A sum of 0 needs every gain to be a multiple of 256 (only the low 8 bits are kept); the
-    // probabilities are then all 0 rather than 0/0.
+    // A sum of 0 needs every gain of a benchmark project to be a multiple of 256 (only the low 8
+    // bits are kept); the probabilities are then all 0 rather than 0/0.
     for (int r = 1; r <= candNum; ++r)
         candProb[r] = sum > 0 ? static_cast<float>(candGain[r]) / static_cast<float>(sum) : 0.0f;
-    if (candFound >= nt_total_arcs_nr - 1)
-        std::printf("Warning: nt_total_arcs_nr = %d  too small!!! required: %d \n", nt_total_arcs_nr, candFound);
+    if (candFound >= nt_total_arcs_nr - 1) {
+        static char text[80];
+        std::snprintf(text, sizeof text, "Warning: nt_total_arcs_nr = %d  too small!!! required: %d \n",
+                      nt_total_arcs_nr, candFound);
+        capacityWarning(text);
+    }
     markDrawableCandidates();
 }
 

@@ -9,6 +9,7 @@
 #include "project/closurePass.h"
 #include "project/platform.h"
 #include "project/state.h"
+#include "project/warnings.h"
 
 bool candDrawable[maxCand + 1];
 
@@ -108,7 +109,9 @@ static void storeArc(uint8_t* list, int place, int r)
 
 static void warnCapacity()
 {
-    std::printf("Warning: arcPop_max_arc_nr = %d is too low!!", arcPop_max_arc_nr);
+    static char text[60];
+    std::snprintf(text, sizeof text, "Warning: arcPop_max_arc_nr = %d is too low!!", arcPop_max_arc_nr);
+    capacityWarning(text);
 }
 
 // Integer part of ceil(draw * n / 32767), product and quotient in single precision: 1..n except

@@ -28,7 +28,7 @@ void buildCandidateArcs();
 extern int32_t candPairNum;
 extern uint8_t candPairs[2 * (nt_total_arcs_nr + 1)];
 // The two halves of its last step. recordFoundArc counts a found arc in candFound and keeps it
-// (with the low 8 bits of its gain in foundGain) while the found list has room; rankCandidates
+// (with its gain in foundGain: the low 8 bits for the benchmark sets, all of it for a file run) while the found list has room; rankCandidates
 // turns the kept ones into candArcs, candGain and candProb, best gain first.
 void recordFoundArc(int from, int to, int type, int gain);
 void rankCandidates();

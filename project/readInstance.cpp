@@ -8,10 +8,13 @@
 // the file, the line and the token, before anything out of range reaches a table. The rows of the
 // precedence and requests tables must each stand on one line, so that a row with a wrong count
 // cannot silently shift every later number of the table.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 
+#include "project/inputFile.h"
 #include "project/platform.h"
 #include "project/reader.h"
 #include "project/readerSteps.h"
@@ -127,6 +130,16 @@ bool readInstance()
     static char path[4096];
     std::snprintf(path, sizeof path, "%s/%s%d_%d.sm", instanceFolder.c_str(),
                   setName[datasetType >= 1 && datasetType <= 3 ? datasetType : 0], paramNum, instNum);
+    // A folder or a pipe at the file's name would crash or block the read: refused by what it is.
+    // (A file that is not there keeps the interactive program's own message below.)
+    struct stat info;
+    std::string fault = stat(path, &info) == 0 ? inputFault(path, InputKind::regularOnly) : "";
+    if (!fault.empty()) {
+        fillBitMask();
+        std::printf("Instance file %s cannot be opened: %s\n", path, fault.c_str());
+        waitKey();
+        return false;
+    }
     std::ifstream file(path, std::ios::in | std::ios::binary);
     if (!file.is_open()) {
         fillBitMask();

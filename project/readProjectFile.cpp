@@ -1,12 +1,11 @@
 // Reading a project file the user names: opens it, tells the PSPLIB layout from the Patterson one
 // by the content (the extension only breaks a tie) and hands it to the reader of that layout.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 
+#include "project/inputFile.h"
 #include "project/platform.h"
 #include "project/reader.h"
 #include "project/readerSteps.h"
@@ -52,22 +51,23 @@ static Layout layoutByName(const char* path)
     return unknownLayout;
 }
 
-static bool refuseUnopened(const char* path, int why)
+static bool refuseUnopened(const char* path, const std::string& why)
 {
     fillBitMask();
-    std::printf("Instance file %s cannot be opened: %s\n", path, why != 0 ? std::strerror(why) : "reason unknown");
+    std::printf("Instance file %s cannot be opened: %s\n", path, why.c_str());
     waitKey();
     return false;
 }
 
 bool readProjectFile(const char* path)
 {
-    // A folder opens for reading on some systems and then reads as empty: refuse it by name.
-    struct stat info;
-    if (stat(path, &info) == 0 && S_ISDIR(info.st_mode)) return refuseUnopened(path, EISDIR);
+    // A folder would crash the read, a pipe or a device (a record naming /dev/zero) block it or
+    // never end: only a regular file is read.
+    std::string fault = inputFault(path, InputKind::regularOnly);
+    if (!fault.empty()) return refuseUnopened(path, fault);
     errno = 0;
     std::ifstream file(path, std::ios::in | std::ios::binary);
-    if (!file.is_open()) return refuseUnopened(path, errno);
+    if (!file.is_open()) return refuseUnopened(path, errno != 0 ? std::strerror(errno) : "reason unknown");
     std::streambuf& text = *file.rdbuf();
 
     scanStart(text, path);

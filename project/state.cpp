@@ -65,10 +65,10 @@ uint64_t resProfile[max_time + 1];
 
 int32_t candNum;
 uint8_t candArcs[3 * (maxCand + 1)];
-uint8_t candGain[maxCand + 1];
+uint16_t candGain[maxCand + 1];
 float candProb[maxCand + 1];
 int32_t candFound;
-uint8_t foundGain[nt_total_arcs_nr + 1];
+uint16_t foundGain[nt_total_arcs_nr + 1];
 
 uint8_t popArcs[maxPop + 1][arcListDim];
 uint8_t popArcNum[maxPop + 1];

@@ -94,10 +94,12 @@ extern uint64_t resProfile[max_time + 1];    // justification: free capacity per
 // ---- Phase 2, HV: candidate arc network ----
 extern int32_t candNum;                      // candidates kept, at most maxCand
 extern uint8_t candArcs[3 * (maxCand + 1)];  // candidate triples 1..candNum, largest gain first
-extern uint8_t candGain[maxCand + 1];
+// Gains are the nominal makespan reductions; for the benchmark sets only their low 8 bits are kept
+// (a PSPLIB result depends on that), a file run's project keeps the whole gain (at most maxDurSum).
+extern uint16_t candGain[maxCand + 1];
 extern float candProb[maxCand + 1];          // selection probability, proportional to the gain
 extern int32_t candFound;                    // improving arcs found before the cut
-extern uint8_t foundGain[nt_total_arcs_nr + 1];  // gains in order of discovery
+extern uint16_t foundGain[nt_total_arcs_nr + 1];  // gains in order of discovery
 
 // ---- Phase 2, HV: population of the arc-adding genetic algorithm ----
 extern uint8_t popArcs[maxPop + 1][arcListDim];  // arcs of member m

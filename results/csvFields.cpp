@@ -27,7 +27,9 @@ bool parseWhole(const std::string& text, long long low, long long high, long lon
 
 bool finiteNumber(const std::string& text, double& value)
 {
-    if (text.empty() || text.size() > 40) return false;
+    // strtod alone would also take hex forms (0x10), nan, inf and leading blanks.
+    if (text.empty() || text.size() > 40 || text.find_first_not_of("0123456789+-.eE") != std::string::npos)
+        return false;
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
     return *end == '\0' && std::isfinite(value);
@@ -39,9 +41,7 @@ bool numberOrEmpty(const std::string& text, double& value)
         value = NAN;
         return true;
     }
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return *end == '\0';
+    return finiteNumber(text, value);
 }
 
 std::string exactDigits(double value, int digits)

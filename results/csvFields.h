@@ -10,9 +10,10 @@
 std::vector<std::string> splitCsvFields(const std::string& line);
 // A whole decimal number (digits only, no sign or space) in [low, high].
 bool parseWhole(const std::string& text, long long low, long long high, long long& value);
-// A finite decimal number, the whole text of at most 40 characters.
+// A finite decimal number such as 12.5 or -1e-3, the whole text of at most 40 characters (no hex
+// form, nan, inf or blank).
 bool finiteNumber(const std::string& text, double& value);
-// A decimal number, or NaN for an empty field ("no value"); false for anything else.
+// A finite decimal number, or NaN for an empty field ("no value"); false for anything else.
 bool numberOrEmpty(const std::string& text, double& value);
 // value with digits significant digits: 9 give back a float widened to double, 17 a double.
 std::string exactDigits(double value, int digits);

@@ -2,10 +2,12 @@
 // checked, in the layout of a PSPLIB run or of a file run.
 #include "results/evalCsv.h"
 
-#include <fstream>
+#include <cmath>
 #include <sstream>
 
+#include "project/inputFile.h"
 #include "results/csvFields.h"
+#include "results/runNames.h"
 
 static const char* evalColumns[] = {
     "dataset", "distribution", "eval_distribution", "method", "config", "run_seed", "group", "instance", "policy",
@@ -40,20 +42,135 @@ std::string evalCsvLine(const EvalRow& r)
     return l.str();
 }
 
-bool readEvalCsv(const std::string& path, std::vector<EvalRow>& rows, std::string& error)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot be read";
+// A field of a row checked: its text, and the fault that names it when it is not what it must be.
+struct FieldCheck {
+    const std::vector<std::string>& f;
+    std::string fault;
+
+    // what empty: the field must not be empty.
+    bool refuse(int c, const std::string& what)
+    {
+        const std::string name = c < evalColumnNum ? evalColumns[c] : c == evalColumnNum ? "file" : "stem";
+        std::string shown = f[c].size() > 40 ? f[c].substr(0, 40) + "..." : f[c];
+        fault = "field \"" + name + "\" is " + (what.empty() ? "empty" : "\"" + shown + "\", not " + what);
         return false;
     }
-    std::string line;
+    bool whole(int c, long long low, long long high, long long& value)
+    {
+        return parseWhole(f[c], low, high, value) ||
+               refuse(c, "a whole number " + std::to_string(low) + ".." + std::to_string(high));
+    }
+    // A finite number; an empty field, where allowed, reads as NaN.
+    bool number(int c, bool emptyAllowed, double& value)
+    {
+        if (f[c].empty() && emptyAllowed) {
+            value = NAN;
+            return true;
+        }
+        return finiteNumber(f[c], value) || refuse(c, emptyAllowed ? "a finite number or empty" : "a finite number");
+    }
+    bool oneOf(int c, std::initializer_list<const char*> names)
+    {
+        std::string list;
+        for (const char* name : names) {
+            if (f[c] == name) return true;
+            list += std::string(list.empty() ? "" : ", ") + name;
+        }
+        return refuse(c, "one of " + list);
+    }
+};
+
+static const std::initializer_list<const char*> distNames = {"U1", "B1", "U2", "B2", "EXP"};
+
+// eval_distribution: a distribution, with -L<levels> when drawn from a tabulation.
+static bool evalLabel(FieldCheck& check, int c)
+{
+    const std::string& text = check.f[c];
+    std::size_t dash = text.find("-L");
+    long long levels = 0;
+    bool ok = false;
+    for (const char* name : distNames)
+        ok = ok || text.substr(0, dash) == name;
+    if (ok && dash != std::string::npos) ok = parseWhole(text.substr(dash + 2), 1, 1000000, levels);
+    return ok || check.refuse(c, "a distribution such as U2 or U2-L1000");
+}
+
+// One row of fields; fault says which field is wrong and why.
+static bool parseEvalRow(const std::vector<std::string>& f, bool fileRun, EvalRow& r, std::string& fault)
+{
+    const int columns = evalColumnNum + (fileRun ? 2 : 0);
+    if (static_cast<int>(f.size()) != columns) {
+        fault = "it has " + std::to_string(f.size()) + " fields, not " + std::to_string(columns);
+        return false;
+    }
+    FieldCheck check{f, ""};
+    long long config = 0, group = 0, instance = 0, runs = 0, seed = 0, runSeed = 0;
+    double v[evalColumnNum] = {};
+    bool ok = (fileRun ? validRunName(f[0]) || check.refuse(0, "a run name")
+                       : check.oneOf(0, {"J30", "J60", "J90", "J120"})) &&
+              check.oneOf(1, distNames) && evalLabel(check, 2) && check.oneOf(3, {"HV", "LV"}) &&
+              check.whole(4, 1, 1000000000, config) &&
+              (f[5].empty() || f[5] == "single" || parseWhole(f[5], 0, 4294967295LL, runSeed) ||
+               check.refuse(5, "a seed 0..4294967295, single or empty"));
+    // A file run's row names its project by file and stem, a PSPLIB row by group and instance.
+    if (ok && fileRun)
+        ok = (f[6].empty() || check.refuse(6, "empty in a file run's row")) &&
+             (f[7].empty() || check.refuse(7, "empty in a file run's row")) &&
+             (!f[evalColumnNum].empty() || check.refuse(evalColumnNum, "")) &&
+             (!f[evalColumnNum + 1].empty() || check.refuse(evalColumnNum + 1, ""));
+    if (ok && !fileRun)
+        ok = check.whole(6, 1, f[0] == "J120" ? 60 : 48, group) && check.whole(7, 1, 10, instance);
+    ok = ok && check.oneOf(8, {"ph1", "ph2"}) && check.whole(9, 2, 100000000, runs) &&
+         check.whole(10, 0, 4294967295LL, seed);
+    // The bound must be positive: every gap is divided by it.
+    ok = ok && check.number(11, false, v[11]) && (v[11] > 0 || check.refuse(11, "a positive number"));
+    // in_sample and bias are empty without the batch results or under another distribution; the
+    // paired columns are empty on ph1 rows and filled on ph2 rows.
+    for (int c = 12; ok && c <= 25; ++c) {
+        const bool optional = c == 12 || c == 23 || ((c == 24 || c == 25) && f[8] == "ph1");
+        ok = check.number(c, optional, v[c]);
+        if (ok && (c == 24 || c == 25) && f[8] == "ph1" && !f[c].empty()) ok = check.refuse(c, "empty on a ph1 row");
+    }
+    ok = ok && (v[14] >= 0 || check.refuse(14, "a number >= 0")) && (v[17] >= 0 || check.refuse(17, "a number >= 0"));
+    ok = ok && (!f[26].empty() || check.refuse(26, "a program version"));
+    if (!ok) {
+        fault = check.fault;
+        return false;
+    }
+    r.dataset = f[0];
+    r.distribution = f[1];
+    r.evalDistribution = f[2];
+    r.method = f[3];
+    r.config = f[4];
+    r.runSeed = f[5];
+    if (fileRun) {
+        r.file = f[evalColumnNum];
+        r.stem = f[evalColumnNum + 1];
+    } else {
+        r.group = static_cast<int>(group);
+        r.instance = static_cast<int>(instance);
+    }
+    r.policy = f[8];
+    r.runs = static_cast<long>(runs);
+    r.evalSeed = static_cast<uint32_t>(seed);
+    double* numbers[] = {&r.lowerBound, &r.inSample, &r.mean, &r.stderrOfMean, &r.ci95Low, &r.ci95High, &r.sd,
+                         &r.p50, &r.p90, &r.p95, &r.p99, &r.gap, &r.bias, &r.pairedDiff, &r.pairedStderr};
+    for (int c = 11; c <= 25; ++c) *numbers[c - 11] = v[c];
+    r.version = f[26];
+    r.runVersion = f[27];
+    return true;
+}
+
+bool parseEvalText(const std::string& text, const std::string& path, std::vector<EvalRow>& rows, std::string& error)
+{
+    std::size_t at = 0;
     int lineNo = 0;
     bool fileRun = false;
-    while (std::getline(in, line)) {
+    // Only lines ended by a line feed count: a last line without one was cut short by a stop
+    // (readEvalCsv completes it first when the file is not a .part).
+    for (std::size_t eol; (eol = text.find('\n', at)) != std::string::npos; at = eol + 1) {
+        std::string line = text.substr(at, eol - at);
         ++lineNo;
-        // A line without its line feed was cut short by a stop: it does not count.
-        if (in.eof()) break;
         if (lineNo == 1) {
             if (line != evalCsvHeader(false) && line != evalCsvHeader(true)) {
                 error = path + ": line 1 is not the header of a tarvo evaluation file";
@@ -62,39 +179,12 @@ bool readEvalCsv(const std::string& path, std::vector<EvalRow>& rows, std::strin
             fileRun = line == evalCsvHeader(true);
             continue;
         }
-        std::vector<std::string> f = splitCsvFields(line);
-        double v[evalColumnNum] = {};
-        bool ok = static_cast<int>(f.size()) == evalColumnNum + (fileRun ? 2 : 0) && (f[8] == "ph1" || f[8] == "ph2");
-        // A file run's row names its project by file and stem, a PSPLIB row by group and instance.
-        if (ok && fileRun) ok = f[6].empty() && f[7].empty() && !f[28].empty() && !f[29].empty();
-        if (ok && !fileRun) ok = !f[6].empty() && !f[7].empty();
-        for (int c = 6; ok && c <= 25; ++c) ok = c == 8 || numberOrEmpty(f[c], v[c]);
-        if (!ok) {
-            error = path + ": line " + std::to_string(lineNo) + " is not an evaluation row";
+        EvalRow r;
+        std::string fault;
+        if (!parseEvalRow(splitCsvFields(line), fileRun, r, fault)) {
+            error = path + ": line " + std::to_string(lineNo) + " is not an evaluation row: " + fault;
             return false;
         }
-        EvalRow r;
-        r.dataset = f[0];
-        r.distribution = f[1];
-        r.evalDistribution = f[2];
-        r.method = f[3];
-        r.config = f[4];
-        r.runSeed = f[5];
-        if (fileRun) {
-            r.file = f[28];
-            r.stem = f[29];
-        } else {
-            r.group = static_cast<int>(v[6]);
-            r.instance = static_cast<int>(v[7]);
-        }
-        r.policy = f[8];
-        r.runs = static_cast<long>(v[9]);
-        r.evalSeed = static_cast<uint32_t>(v[10]);
-        double* numbers[] = {&r.lowerBound, &r.inSample, &r.mean, &r.stderrOfMean, &r.ci95Low, &r.ci95High, &r.sd,
-                             &r.p50, &r.p90, &r.p95, &r.p99, &r.gap, &r.bias, &r.pairedDiff, &r.pairedStderr};
-        for (int c = 11; c <= 25; ++c) *numbers[c - 11] = v[c];
-        r.version = f[26];
-        r.runVersion = f[27];
         rows.push_back(r);
     }
     if (lineNo == 0) {
@@ -102,4 +192,12 @@ bool readEvalCsv(const std::string& path, std::vector<EvalRow>& rows, std::strin
         return false;
     }
     return true;
+}
+
+bool readEvalCsv(const std::string& path, std::vector<EvalRow>& rows, std::string& error)
+{
+    std::string text;
+    if (!readInputFile(path, InputKind::regularOnly, text, error)) return false;
+    completeLastLine(path, text);
+    return parseEvalText(text, path, rows, error);
 }

@@ -27,6 +27,10 @@ struct EvalRow {
 std::string evalCsvHeader(bool fileRun = false);
 // The row in the layout its stem says: a file run's when stem is not empty.
 std::string evalCsvLine(const EvalRow& row);
-// Reads the complete rows (lines ended by a line feed) of an evaluation file of either layout;
-// false with a message naming the file and line when it is not one.
+// Reads the rows of an evaluation file of either layout, every field checked for its type and
+// range (no hex form, nan or inf; known labels; runs 2 or more); false with a message naming the
+// file, the line and the field when it is not one, or the reason when it is a folder, pipe or
+// device. A .part file's last line without its line feed was cut short and is left out.
 bool readEvalCsv(const std::string& path, std::vector<EvalRow>& rows, std::string& error);
+// The same for text already read; path only names the file in the messages.
+bool parseEvalText(const std::string& text, const std::string& path, std::vector<EvalRow>& rows, std::string& error);

@@ -3,13 +3,10 @@
 #include "results/policyRecord.h"
 
 #include "config/labels.h"
+#include "project/inputFile.h"
 #include "project/limits.h"
 #include "results/runNames.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 
 using Json = nlohmann::ordered_json;
@@ -290,17 +287,10 @@ bool parsePolicyText(const std::string& text, const std::string& path, std::vect
     return true;
 }
 
-bool readPolicyFile(const std::string& path, std::vector<PolicyRecord>& records, std::string& error)
+bool readPolicyFile(const std::string& path, std::vector<PolicyRecord>& records, std::string& error, InputKind kind)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
+    std::string text;
+    if (!readInputFile(path, kind, text, error)) return false;
+    completeLastLine(path, text);
     return parsePolicyText(text, path, records, error);
 }

@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "project/inputFile.h"
+
 // One extra arc of an exported policy.
 struct PolicyArc {
     int from = 0, to = 0, type = 0;
@@ -54,10 +56,12 @@ bool parsePolicyLine(const std::string& line, PolicyRecord& record, std::string&
 // The line of a record, byte for byte as the batch run writes it (no line feed).
 std::string policyLine(const PolicyRecord& record);
 
-// Reads every line of a policy file. A last line without its line feed is a write cut short
-// (killed run, full disk) and is left out; every other line must parse. On failure returns false
-// with error "<path>: line <n>: <fault>", or "<path>: <system reason>" when it cannot be read.
-bool readPolicyFile(const std::string& path, std::vector<PolicyRecord>& records, std::string& error);
+// Reads every line of a policy file. A last line without its line feed is, in a .part file, a
+// write cut short (killed run, full disk) and is left out; in a complete file it counts. Every
+// other line must parse. On failure returns false with error "<path>: line <n>: <fault>", or
+// "<path>: <reason>" when it cannot be read (a folder, a device; a pipe unless kind allows it).
+bool readPolicyFile(const std::string& path, std::vector<PolicyRecord>& records, std::string& error,
+                    InputKind kind = InputKind::regularOnly);
 
 // The same for text already in memory; path only names the file in the error.
 bool parsePolicyText(const std::string& text, const std::string& path, std::vector<PolicyRecord>& records,

@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -17,6 +15,7 @@
 
 #include "config/labels.h"
 #include "config/version.h"
+#include "project/inputFile.h"
 #include "results/csvFields.h"
 #include "results/experimentIdentity.h"
 #include "results/policyRecord.h"
@@ -87,6 +86,46 @@ static bool knownIdentity(const RunIdentity& id)
            parseWhole(id.groups.substr(0, dash), 1, 60, a) && parseWhole(id.groups.substr(dash + 1), a, 60, b);
 }
 
+// Which field of a row the checks of parseCsv refused, for the message: the first one, in the
+// order they are checked.
+static std::string firstBadField(const std::vector<std::string>& f, bool fileRun)
+{
+    auto bad = [&f](int c) {
+        const char* name = c < csvColumnNum ? csvColumns[c] : c == csvColumnNum ? "file" : "stem";
+        return std::string("field \"") + name + "\" is \"" + (f[c].size() > 40 ? f[c].substr(0, 40) + "..." : f[c]) + "\"";
+    };
+    long long a = 0, b = 0, files = 0, group = 0, instance = 0;
+    double x;
+    std::size_t dash = f[5].find('-');
+    if (fileRun ? !validRunName(f[0]) : labelIndex(f[0], datasetLabels, datasetCount) == 0) return bad(0);
+    if (labelIndex(f[1], distLabels, distCount) == 0) return bad(1);
+    if (labelIndex(f[2], methodLabels, methodCount) == 0) return bad(2);
+    if (!parseWhole(f[3], 1, 1000000000, a)) return bad(3);
+    if (f[4] != "single" && !parseWhole(f[4], 0, 4294967295LL, a)) return bad(4);
+    if (fileRun ? !parseWhole(f[5], 1, maxRunFiles, files)
+                : dash == std::string::npos || !parseWhole(f[5].substr(0, dash), 1, 60, a) ||
+                      !parseWhole(f[5].substr(dash + 1), a, 60, b))
+        return bad(5);
+    if (f[18].find('/') != std::string::npos) return bad(18);
+    if (!parseWhole(f[9], 3, 122, a)) return bad(9);
+    if (!parseWhole(f[17], 0, 4294967295LL, a)) return bad(17);
+    if (fileRun) {
+        if (!f[6].empty()) return bad(6) + " (empty in a file run's row)";
+        if (!f[7].empty()) return bad(7) + " (empty in a file run's row)";
+        if (!parseWhole(f[8], 1, files, a)) return bad(8);
+        if (f[20].empty()) return bad(20);
+        if (f[21].empty()) return bad(21);
+    } else {
+        if (!parseWhole(f[6], 1, 60, group)) return bad(6);
+        if (!parseWhole(f[7], 1, 10, instance)) return bad(7);
+        if (!parseWhole(f[8], 1, 600, a) || a != (group - 1) * 10 + instance)
+            return bad(8) + ", not (group - 1) * 10 + instance";
+    }
+    for (int c = 10; c <= 16; ++c)
+        if (!finiteNumber(f[c], x)) return bad(c) + ", not a finite decimal number";
+    return "a field is not what tarvo writes";
+}
+
 bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id, std::vector<ResultRow>& rows,
               std::string& error)
 {
@@ -128,7 +167,7 @@ bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id,
         }
         for (int c = 10; ok && c <= 16; ++c) ok = finiteNumber(f[c], v[c]);
         if (!ok) {
-            error = where + " is not a results row";
+            error = where + " is not a results row: " + firstBadField(f, fileRun);
             return false;
         }
         if (rows.empty()) id = rowId;
@@ -162,12 +201,9 @@ bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id,
 
 bool readCsv(const std::string& path, RunIdentity& id, std::vector<ResultRow>& rows, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    if (!readInputFile(path, InputKind::regularOnly, text, error)) return false;
+    completeLastLine(path, text);
     return parseCsv(text, path, id, rows, error);
 }
 

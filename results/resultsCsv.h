@@ -36,8 +36,9 @@ std::string programVersion();
 std::string hostName();
 std::string csvHeader(bool fileRun = false);
 std::string csvLine(const RunIdentity& id, const ResultRow& row);
-// Reads the complete rows of a results file; false (error names file and line) when the file is
-// not one of ours. A last line without its line feed is a write cut short and is left out.
+// Reads the complete rows of a results file; false (error names file, line and field) when the
+// file is not one of ours, or is a folder, pipe or device. A .part file's last line without its
+// line feed is a write cut short and is left out; a complete file's counts.
 bool readCsv(const std::string& path, RunIdentity& id, std::vector<ResultRow>& rows, std::string& error);
 // Parses the text of a results file as readCsv does; path only names it in the error.
 bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id, std::vector<ResultRow>& rows,

@@ -4,17 +4,15 @@
 #include "summarize/summarize.h"
 
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 #include <tuple>
 
 #include "cli/exitCodes.h"
 #include "cli/flagStyle.h"
+#include "project/inputFile.h"
 #include "results/csvFields.h"
 #include "results/evalCsv.h"
 #include "results/resultsCsv.h"
@@ -28,7 +26,7 @@ namespace {
 struct SeedData {
     std::set<std::string> batchInstances, evalInstances;
     std::vector<double> ph1Gap, smallerGap, cpu;
-    std::vector<double> evalPh1Gap, evalPh2Gap, bias;
+    std::vector<double> evalPh1Gap, evalPh2Gap, bias, biasPercent;
 };
 
 // What one row is: one experiment's set, distribution, method, configuration, evaluation
@@ -50,19 +48,6 @@ struct RunEstimates {
     std::string seed, version;
     std::map<std::string, std::pair<double, double>> makespans;
 };
-
-// The header line of path; false with the system's reason when the file cannot be opened.
-bool firstLine(const std::string& path, std::string& line, std::string& error)
-{
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path + ": " + (errno != 0 ? std::strerror(errno) : "cannot be opened");
-        return false;
-    }
-    std::getline(in, line);
-    return true;
-}
 
 // The per-seed averages of one column over the seeds that have it, then their mean.
 double seedMean(const Group& g, std::vector<double> SeedData::*column, std::vector<double>* perSeed = nullptr)
@@ -108,12 +93,20 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
 {
     // All files are read first and batch files taken before evaluations, so that nothing depends
     // on the order of the arguments.
-    std::vector<std::string> batchPaths, evalPaths;
+    // Each file is read once: a pipe given on the command line (<(cat x.csv), /dev/stdin) cannot
+    // be opened again.
+    std::vector<std::pair<std::string, std::string>> batchFiles, evalFiles;   // path, text
     for (const std::string& path : paths) {
-        std::string header;
-        if (!firstLine(path, header, error)) return false;
-        if (header == csvHeader(false) || header == csvHeader(true)) batchPaths.push_back(path);
-        else if (header == evalCsvHeader(false) || header == evalCsvHeader(true)) evalPaths.push_back(path);
+        std::string text;
+        if (!readInputFile(path, InputKind::regularOrStream, text, error)) {
+            error = "cannot read " + error;
+            return false;
+        }
+        completeLastLine(path, text);
+        const std::string header = text.substr(0, text.find('\n'));
+        if (header == csvHeader(false) || header == csvHeader(true)) batchFiles.emplace_back(path, std::move(text));
+        else if (header == evalCsvHeader(false) || header == evalCsvHeader(true))
+            evalFiles.emplace_back(path, std::move(text));
         else {
             error = path + ": line 1 is neither the header of a tarvo results file nor of an evaluation file";
             return false;
@@ -121,10 +114,10 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
     }
     std::map<RowKey, Group> batchGroups, evalGroups;
     std::map<std::string, std::vector<RunEstimates>> estimates;   // by run (set, dist, method, config, instances)
-    for (const std::string& path : batchPaths) {
+    for (const auto& [path, text] : batchFiles) {
         RunIdentity id;
         std::vector<ResultRow> rows;
-        if (!readCsv(path, id, rows, error)) return false;
+        if (!parseCsv(text, path, id, rows, error)) return false;
         if (rows.empty()) continue;
         std::set<std::string> names;
         for (const ResultRow& r : rows) names.insert(instanceName(r.group, r.instance, r.stem));
@@ -149,9 +142,9 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
         for (const RunEstimates& k : known) again = again || (k.seed == run.seed && k.version == run.version);
         if (!again) known.push_back(run);
     }
-    for (const std::string& path : evalPaths) {
+    for (const auto& [path, text] : evalFiles) {
         std::vector<EvalRow> rows;
-        if (!readEvalCsv(path, rows, error)) return false;
+        if (!parseEvalText(text, path, rows, error)) return false;
         // One part per evaluation the file holds (one, for the files evaluate writes); in each,
         // pairs of rows per instance: ph1 and ph2.
         using Part = std::tuple<std::string, std::string, long, uint32_t, std::string, std::string>;
@@ -224,7 +217,10 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
                 const EvalRow& chosen = first ? a : b;
                 s.evalPh2Gap.push_back(chosen.gap);
                 const double bias = std::isnan(chosen.bias) && joined ? (first ? in1 : in2) - chosen.mean : chosen.bias;
-                if (!std::isnan(bias)) s.bias.push_back(bias);
+                if (!std::isnan(bias)) {
+                    s.bias.push_back(bias);
+                    s.biasPercent.push_back(100.0 * bias / chosen.mean);
+                }
             }
         }
     }
@@ -272,6 +268,7 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
         r.evalPh1GapMean = seedMean(g, &SeedData::evalPh1Gap);
         r.evalPh2GapMean = seedMean(g, &SeedData::evalPh2Gap);
         r.biasMean = seedMean(g, &SeedData::bias);
+        r.biasPercentMean = seedMean(g, &SeedData::biasPercent);
         double half = NAN;
         if (ph2PerSeed.size() >= 2) {
             half = halfWidth(ph2PerSeed);
@@ -301,20 +298,37 @@ static std::string fixed(double v, int digits)
     return text;
 }
 
+// Text for a LaTeX cell: a run may be called my_run, and a bare _ (or &, %, #, ...) does not compile.
+static std::string latexText(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': case '%': case '$': case '#': case '_': case '{': case '}': out += std::string("\\") + c; break;
+        case '~': out += "\\textasciitilde{}"; break;
+        case '^': out += "\\textasciicircum{}"; break;
+        case '\\': out += "\\textbackslash{}"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
 std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string& format)
 {
     std::string text;
     if (format == "csv") {
         text = "dataset,distribution,method,config,eval_distribution,instances,seeds,ph1_gap_mean,ph2_gap_mean,"
                "ph2_gap_ci95_low,ph2_gap_ci95_high,cpu_mean,eval_ph1_gap_mean,eval_ph2_gap_mean,bias_mean,"
-               "interval_over,version,eval_version,groups,runs,eval_seed\n";
+               "interval_over,version,eval_version,groups,runs,eval_seed,bias_time_mean\n";
         for (const SummaryRow& r : rows)
             text += r.dataset + "," + r.distribution + "," + r.method + "," + r.config + "," + r.evalDistribution + "," +
                     std::to_string(r.instances) + "," + std::to_string(r.seeds) + "," + exactNumber(r.ph1GapMean) + "," +
                     exactNumber(r.ph2GapMean) + "," + exactNumber(r.ph2GapCiLow) + "," + exactNumber(r.ph2GapCiHigh) +
                     "," + exactNumber(r.cpuMean) + "," + exactNumber(r.evalPh1GapMean) + "," +
-                    exactNumber(r.evalPh2GapMean) + "," + exactNumber(r.biasMean) + "," + r.intervalOver + "," +
-                    r.version + "," + r.evalVersion + "," + r.groups + "," + runsOf(r) + "," + r.evalSeed + "\n";
+                    exactNumber(r.evalPh2GapMean) + "," + exactNumber(r.biasPercentMean) + "," + r.intervalOver + "," +
+                    r.version + "," + r.evalVersion + "," + r.groups + "," + runsOf(r) + "," + r.evalSeed + "," +
+                    exactNumber(r.biasMean) + "\n";
         return text;
     }
     const bool latex = format == "latex";
@@ -331,19 +345,21 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
         text = "\\begin{tabular}{llllllrrrrrrrrrrr}\n\\toprule\n"
                "Set & Dist. & Method & Budget & Groups & Eval. & Runs & Eval. seed & $n$ & Seeds & Ph1 gap (\\%) & "
                "Ph2 gap (\\%) & 95\\,\\% CI & "
-               "CPU (s) & Eval. Ph1 gap (\\%) & Eval. Ph2 gap (\\%) & Bias \\\\\n\\midrule\n";
+               "CPU (s) & Eval. Ph1 gap (\\%) & Eval. Ph2 gap (\\%) & Bias (\\%) \\\\\n\\midrule\n";
     } else {
         text = "| set | dist | method | budget | groups | eval | runs | eval seed | instances | seeds | Ph1 gap % | "
-               "Ph2 gap % | Ph2 gap 95 % CI | CPU s | eval Ph1 gap % | eval Ph2 gap % | bias |\n"
+               "Ph2 gap % | Ph2 gap 95 % CI | CPU s | eval Ph1 gap % | eval Ph2 gap % | bias % |\n"
                "|---|---|---|---|---|---|---:|---:|---:|---:|---:|---:|---|---:|---:|---:|---:|\n";
     }
     std::set<std::string> over, versions, evalVersions;
     for (const SummaryRow& r : rows) {
-        std::string line = r.dataset + sep + r.distribution + sep + r.method + sep + r.config + sep + r.groups + sep +
-                           r.evalDistribution + sep + runsOf(r) + sep + r.evalSeed + sep + std::to_string(r.instances) + sep + std::to_string(r.seeds) + sep +
+        auto name = [latex](const std::string& t) { return latex ? latexText(t) : t; };
+        std::string line = name(r.dataset) + sep + r.distribution + sep + r.method + sep + r.config + sep +
+                           name(r.groups) + sep + name(r.evalDistribution) + sep + runsOf(r) + sep + r.evalSeed + sep +
+                           std::to_string(r.instances) + sep + std::to_string(r.seeds) + sep +
                            cell(r.ph1GapMean, 3) + sep + cell(r.ph2GapMean, 3) + sep + interval(r, latex) + sep +
                            cell(r.cpuMean, 3) + sep + cell(r.evalPh1GapMean, 3) + sep + cell(r.evalPh2GapMean, 3) + sep +
-                           cell(r.biasMean, 4);
+                           cell(r.biasPercentMean, 4);
         text += latex ? line + " \\\\\n" : "| " + line + " |\n";
         if (!r.intervalOver.empty()) over.insert(r.intervalOver);
         versions.insert(r.version);

@@ -20,7 +20,10 @@ struct SummaryRow {
     std::string evalSeed;             // the evaluation's seed ("" for a batch row)
     int instances = 0, seeds = 0;
     double ph1GapMean = 0, ph2GapMean = 0, ph2GapCiLow = 0, ph2GapCiHigh = 0, cpuMean = 0;
-    double evalPh1GapMean = 0, evalPh2GapMean = 0, biasMean = 0;
+    double evalPh1GapMean = 0, evalPh2GapMean = 0;
+    // The reported policy's bias (in-sample estimate - out-of-sample mean): in percent of its
+    // out-of-sample mean, as the evaluation's console gives it, and in time units.
+    double biasPercentMean = 0, biasMean = 0;
     std::string intervalOver;         // "seeds" (t over the seeds' averages) or "instances"
 };
 

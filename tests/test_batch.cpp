@@ -119,7 +119,7 @@ TEST(resultsFile, rowsReadBackAsWrittenAndForeignLinesAreNamed)
     rows.clear();
     // A data set name is part of the file names merge writes: only the program's names pass.
     EXPECT_FALSE(parseCsv(csvHeader() + "\n../x" + csvLine(id, row).substr(3) + "\n", "r.csv", back, rows, error));
-    EXPECT_EQ(error, "r.csv: line 2 is not a results row");
+    EXPECT_EQ(error, "r.csv: line 2 is not a results row: field \"dataset\" is \"../x\"");
     EXPECT_FALSE(parseCsv("a,b\n", "r.csv", back, rows, error));
     EXPECT_EQ(error, "r.csv: line 1 is not the header of a tarvo results file");
 }
@@ -247,11 +247,11 @@ TEST(fileRun, resultsRowsCarryFileAndStemAndKeepTheirPlace)
     std::string beyond = line;
     beyond.replace(beyond.find(",,250,"), 6, ",,251,");
     EXPECT_FALSE(parseCsv(csvHeader(true) + "\n" + beyond + "\n", "f.csv", back, rows, error));
-    EXPECT_EQ(error, "f.csv: line 2 is not a results row");
+    EXPECT_EQ(error, "f.csv: line 2 is not a results row: field \"inst\" is \"251\"");
     EXPECT_FALSE(parseCsv(csvHeader() + "\n" + line + "\n", "f.csv", back, rows, error));
     EXPECT_EQ(error, "f.csv: line 2 has 22 fields, not 20");
     EXPECT_FALSE(parseCsv(csvHeader(true) + "\n" + line.substr(0, line.size() - 1) + "\n", "f.csv", back, rows, error));
-    EXPECT_EQ(error, "f.csv: line 2 is not a results row");
+    EXPECT_EQ(error, "f.csv: line 2 is not a results row: field \"stem\" is \"\"");
 }
 
 TEST(fileRun, flagsOfAFileRunAndTheirRefusals)

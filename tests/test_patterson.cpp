@@ -267,7 +267,7 @@ TEST(patterson, contentDecidesTheLayoutAndTheExtensionOnlyAnUnclearFile)
     EXPECT_EQ(readFileCapturing("missing.rcp", ok), "Instance file missing.rcp cannot be opened: No such file or directory\n");
     EXPECT_FALSE(ok);
     ASSERT_EQ(mkdir("folder.sm", 0777), 0);
-    EXPECT_EQ(readFileCapturing("folder.sm", ok), "Instance file folder.sm cannot be opened: Is a directory\n");
+    EXPECT_EQ(readFileCapturing("folder.sm", ok), "Instance file folder.sm cannot be opened: a folder, not a file\n");
     EXPECT_FALSE(ok);
 
     // readInstance reads the named file instead of the data set's, and the data set's again when

@@ -284,6 +284,25 @@ TEST(candidateArcs, gainsKeepTheirLowEightBitsAndTheWarningStartsAt4999)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Warning: nt_total_arcs_nr = 5000  too small!!! required: 4999 \n");
 }
 
+TEST(candidateArcs, aFileRunsProjectRanksByItsWholeGain)
+{
+    setProject(TestProject{std::vector<int>(123, 1), {}, {}, {}});
+    // A project of a file run: gains above 255 keep their value and their rank.
+    projectFile = "user.rcp";
+    candFound = 0;
+    recordNumbered(1, 300);
+    recordNumbered(2, 45);
+    recordNumbered(3, 1200);
+    rankCandidates();
+    projectFile.clear();
+    EXPECT_EQ(foundGain[1], 300);
+    EXPECT_EQ(foundNumber(1), 3);
+    EXPECT_EQ(foundNumber(2), 1);
+    EXPECT_EQ(foundNumber(3), 2);
+    EXPECT_EQ(candGain[1], 1200);
+    EXPECT_EQ(candProb[1], 1200.0f / 1545.0f);
+}
+
 TEST(candidateArcs, moreThan3000FoundArcsKeepThe3000OfLargestGain)
 {
     // The list in activity order on this J120 project yields about 3350 improving arcs.

@@ -213,4 +213,31 @@ TEST(summarize, markdownAndLatexShapes)
               0u);
 }
 
+TEST(summarize, biasIsInPercentOfTheMakespanAndLatexEscapesItsText)
+{
+    enterScratchDir();
+    {
+        std::ofstream out("e.csv");
+        out << evalCsvHeader() << "\n";
+        evalPair(out, 1, 20, 18, 50.5, 50.2);   // Phase 2 reported: bias 0.2 of 50, 0.4 %
+        evalPair(out, 2, 30, 31, 49.0, 49.5);   // Phase 1 reported: bias -1 of 50, -2 %
+    }
+    std::vector<SummaryRow> rows;
+    std::string error;
+    ASSERT_TRUE(summarizeFiles({"e.csv"}, rows, error)) << error;
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_NEAR(rows[0].biasPercentMean, (0.4 - 2.0) / 2, 1e-12);
+    EXPECT_NEAR(rows[0].biasMean, (0.2 - 1.0) / 2, 1e-12);
+    EXPECT_NE(formatSummary(rows, "md").find("| 25.000 | 24.000 | -0.8000 |"), std::string::npos)
+        << formatSummary(rows, "md");
+    const std::string csv = formatSummary(rows, "csv");
+    EXPECT_NE(csv.find(",eval_ph2_gap_mean,bias_mean,"), std::string::npos);
+    EXPECT_NE(csv.find(",eval_version,groups,runs,eval_seed,bias_time_mean\n"), std::string::npos);
+
+    rows[0].dataset = "my_run&co";
+    rows[0].evalDistribution = "U2-L10";
+    std::string tex = formatSummary(rows, "latex");
+    EXPECT_NE(tex.find("\nmy\\_run\\&co & U2 & HV & 5000 & 1-1 & U2-L10 &"), std::string::npos) << tex;
+}
+
 }  // namespace

@@ -7,14 +7,36 @@ from . import InputError, style
 from .inputs import readSamples, readSchedule, readTable
 
 
+class _Parser(argparse.ArgumentParser):
+    """argparse with its refusals as one line (an InputError), as every other bad input."""
+
+    def error(self, message):
+        raise InputError(f"{message} (see {self.prog} --help)")
+
+
+# Below 10 dpi nothing is legible; at 2400 a page-wide picture is already 16,800 pixels wide.
+DPI_RANGE = (10, 2400)
+
+
+def _dpi(text):
+    try:
+        value = int(text)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"'{text}' is not a whole number") from None
+    if not DPI_RANGE[0] <= value <= DPI_RANGE[1]:
+        raise argparse.ArgumentTypeError(f"{value} is not in {DPI_RANGE[0]}..{DPI_RANGE[1]}")
+    return value
+
+
 def _parser():
-    p = argparse.ArgumentParser(prog="tarvoplot", description="Pictures of tarvo's schedules and results "
-                                "(each written as OUT.png and OUT.svg).")
+    p = _Parser(prog="tarvoplot", description="Pictures of tarvo's schedules and results "
+                "(each written as OUT.png and OUT.svg).")
     sub = p.add_subparsers(dest="kind", required=True, metavar="KIND")
     # Options every kind takes.
-    common = argparse.ArgumentParser(add_help=False)
+    common = _Parser(add_help=False)
     common.add_argument("-o", "--out", required=True, help="output name, without or with .png/.svg")
-    common.add_argument("--dpi", type=int, default=200, help="resolution of the PNG (default 200)")
+    common.add_argument("--dpi", type=_dpi, default=200,
+                        help=f"resolution of the PNG, {DPI_RANGE[0]}..{DPI_RANGE[1]} (default 200)")
 
     g = sub.add_parser("gantt", parents=[common], help="Gantt chart of a `tarvo schedule` output (CSV or JSON)")
     g.add_argument("schedule", help="output of tarvo schedule")
@@ -53,9 +75,14 @@ def run(argv):
     from . import overview
     rows = [row for path in args.results
             for row in readTable(path, overview.BATCH_COLUMNS, ("ph1_gap", "smaller_gap"))]
+    # in_sample stays text here: it is empty under another distribution than the searched one.
     evalRows = [row for path in args.eval
-                for row in readTable(path, overview.EVAL_COLUMNS, ("lower_bound", "in_sample", "gap"))]
-    return style.save(overview.overviewFigure(rows, evalRows), args.out, args.dpi)
+                for row in readTable(path, overview.EVAL_COLUMNS, ("lower_bound", "gap"))]
+    notes = []
+    fig = overview.overviewFigure(rows, evalRows, notes)
+    for note in notes:
+        print(f"tarvoplot: {note}", file=sys.stderr)
+    return style.save(fig, args.out, args.dpi)
 
 
 def main(argv=None):
@@ -63,6 +90,10 @@ def main(argv=None):
         paths = run(sys.argv[1:] if argv is None else argv)
     except InputError as e:
         print(f"tarvoplot: {e}", file=sys.stderr)
+        return 2
+    except (ValueError, TypeError, OverflowError, ArithmeticError, MemoryError) as e:
+        # Input that passed every check and still cannot be drawn (numbers too far apart, say).
+        print(f"tarvoplot: the input cannot be drawn: {e}", file=sys.stderr)
         return 2
     for path in paths:
         print(path)

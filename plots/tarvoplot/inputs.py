@@ -2,18 +2,47 @@
 # makespan samples of `tarvo evaluate --samples` (JSON Lines) and the results CSV files of batch
 # runs and evaluations. Every fault becomes an InputError that names the file, line and column.
 import csv
+import io
 import json
 import math
 import os
+import stat
 
 from . import InputError
 
 
 def _open(path):
+    """The whole text of the file at path, as a file object. A regular file, or a pipe given on the
+    command line (read once, to its end); a folder or a device is refused, as tarvo refuses them.
+    Bytes that are not UTF-8 are named with their line."""
     try:
-        return open(path, newline="", encoding="utf-8")
+        # Not blocking on open: a named pipe without a writer would otherwise wait for ever.
+        fd = os.open(path, os.O_RDONLY | os.O_NONBLOCK)
     except OSError as e:
         raise InputError(f"cannot read '{path}': {e.strerror}") from None
+    try:
+        mode = os.fstat(fd).st_mode
+        if not (stat.S_ISREG(mode) or stat.S_ISFIFO(mode)):
+            what = "a folder, not a file" if stat.S_ISDIR(mode) else "a device, not a regular file"
+            raise InputError(f"cannot read '{path}': {what}")
+        os.set_blocking(fd, True)
+        chunks = []
+        while True:
+            chunk = os.read(fd, 1 << 16)
+            if not chunk:
+                break
+            chunks.append(chunk)
+        data = b"".join(chunks)
+    except OSError as e:
+        raise InputError(f"cannot read '{path}': {e.strerror}") from None
+    finally:
+        os.close(fd)
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError as e:
+        line = data.count(b"\n", 0, e.start) + 1
+        raise InputError(f"{path} line {line}: byte 0x{data[e.start]:02x} is not UTF-8 text") from None
+    return io.StringIO(text, newline="")
 
 
 def _number(text, where, column):
@@ -97,6 +126,10 @@ def _checkSchedule(s, path):
         for a in (f, t):
             if a not in s.start:
                 raise InputError(f"{path}: arc ({f}, {t}) names activity {a}, which is not in the schedule")
+    for a in s.activity:
+        if len(s.requirements[a]) != s.resources:
+            raise InputError(f"{path}: activity {a} has {len(s.requirements[a])} requirements, "
+                             f"activity {s.activity[0]} {s.resources}")
     if s.capacities is not None and len(s.capacities) != s.resources:
         raise InputError(f"{path}: {len(s.capacities)} capacities for {s.resources} resources")
     if s.makespan is None:
@@ -161,10 +194,17 @@ def _jsonObject(text, where, line=1):
     return record
 
 
+def _listField(record, key, path, where=None):
+    value = _field(record, key, path)
+    if not isinstance(value, list):
+        raise InputError(f"{where or path}: '{key}' is {json.dumps(value)[:40]}, not a list")
+    return value
+
+
 def _scheduleFromJson(path, text):
     record = _jsonObject(text, path)
     s = Schedule()
-    for item in _field(record, "activities", path):
+    for item in _listField(record, "activities", path):
         if not isinstance(item, dict):
             raise InputError(f"{path}: an entry of 'activities' is not an object")
         where = f"{path}: activity {item.get('activity', '?')}"
@@ -172,13 +212,13 @@ def _scheduleFromJson(path, text):
         s.activity.append(a)
         for key, table in (("start", s.start), ("finish", s.finish), ("duration", s.duration)):
             table[a] = _number(_field(item, key, path), where, key)
-        s.requirements[a] = [_integer(v, where, "requirements") for v in _field(item, "requirements", path)]
+        s.requirements[a] = [_integer(v, where, "requirements") for v in _listField(item, "requirements", path, where)]
         s.critical[a] = bool(_field(item, "critical", path))
-    for arc in record.get("arcs", []):
+    for arc in _listField(record, "arcs", path) if "arcs" in record else []:
         if not isinstance(arc, list) or len(arc) != 3:
             raise InputError(f"{path}: arc {arc} is not [from, to, type]")
         s.arcs.append(tuple(_integer(v, path, "arcs") for v in arc))
-    s.capacities = [_integer(v, path, "capacities") for v in _field(record, "capacities", path)]
+    s.capacities = [_integer(v, path, "capacities") for v in _listField(record, "capacities", path)]
     s.lowerBound = _number(_field(record, "lower_bound", path), path, "lower_bound")
     s.makespan = _number(_field(record, "makespan", path), path, "makespan")
     parts = [str(record[k]) for k in ("dataset", "distribution") if k in record]
@@ -231,10 +271,20 @@ def readSamples(path):
                     raise InputError(f"{where}: key '{key}' missing")
             if not any(all(k in record for k in keys) for keys in INSTANCE_KEYS):
                 raise InputError(f"{where}: key 'group' missing (or 'stem', in a file run's record)")
+            for key in ("dataset", "distribution", "eval_distribution", "method", "policy", "file", "stem"):
+                if key in record and (not isinstance(record[key], str) or not record[key]):
+                    raise InputError(f"{where}: '{key}' is {json.dumps(record[key])[:40]}, not a name")
+            if record["policy"] not in ("ph1", "ph2"):
+                raise InputError(f"{where}: 'policy' is '{record['policy']}', neither ph1 nor ph2")
+            for key in ("group", "instance", "runs"):
+                if key in record and (type(record[key]) is not int or record[key] < 1):
+                    raise InputError(f"{where}: '{key}' is {json.dumps(record[key])[:40]}, not a whole number >= 1")
             spans = record["makespans"]
             if not isinstance(spans, list) or not spans:
                 raise InputError(f"{where}: 'makespans' is not a list of numbers")
             record["makespans"] = [_number(v, where, "makespans") for v in spans]
+            if min(record["makespans"]) < 0:
+                raise InputError(f"{where}: 'makespans' holds {min(record['makespans']):g}, below 0")
             record["lower_bound"] = _number(record["lower_bound"], where, "lower_bound")
             record["_where"] = where
             records.append(record)

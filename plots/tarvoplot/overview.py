@@ -80,29 +80,68 @@ def _drawGroups(ax, averages, instances=False):
     ax.legend(handles, labels, frameon=False, loc="upper left", bbox_to_anchor=(1.01, 1.0))
 
 
+def _searchedUnder(row):
+    """Whether the row was evaluated under the distribution searched for: exactly, or drawn from
+    its L-level tabulation (eval_distribution U2-L10 for U2)."""
+    return row["eval_distribution"].split("-L")[0] == row["distribution"]
+
+
 def inSamplePoints(rows):
-    """(distribution, policy, in-sample gap, out-of-sample gap) of the rows evaluated under the
-    distribution they were searched for: only there is the search's estimate an estimate of it."""
-    points = []
+    """(label, policy, in-sample gap, out-of-sample gap) of the rows evaluated under the distribution
+    they were searched for: only there is the search's estimate an estimate of it. The label is the
+    evaluation distribution with its levels (U2, U2-L10), so evaluations of other levels never
+    share one. Also a note of the rows left out (empty when none), for the user."""
+    points, other, missing = [], 0, 0
     for row in rows:
-        if row["eval_distribution"] != row["distribution"]:
+        if not _searchedUnder(row):
+            other += 1
             continue
+        if row["in_sample"] == "":
+            missing += 1
+            continue
+        inSample = _number(row, "in_sample")
         lb = row["lower_bound"]
         if lb <= 0:
             raise InputError(f"{row['_where']}: column 'lower_bound': {lb:g} is not positive")
-        points.append((row["distribution"], row["policy"], 100.0 * (row["in_sample"] - lb) / lb, row["gap"]))
-    return points
+        points.append((row["eval_distribution"], row["policy"], 100.0 * (inSample - lb) / lb, row["gap"]))
+    notes = []
+    if other:
+        notes.append(f"{other} under another distribution than the one searched for")
+    if missing:
+        notes.append(f"{missing} without an in-sample figure (no batch results beside the policy file)")
+    note = f"evaluation rows left out of the in-sample panel: {'; '.join(notes)}" if notes else ""
+    return points, note
+
+
+def _number(row, column):
+    try:
+        value = float(row[column])
+    except ValueError:
+        raise InputError(f"{row['_where']}: column '{column}': '{row[column]}' is not a number") from None
+    if value != value or value in (float("inf"), float("-inf")):
+        raise InputError(f"{row['_where']}: column '{column}': '{row[column]}' is not a finite number")
+    return value
+
+
+def _labelKey(label):
+    base, _, levels = label.partition("-L")
+    return (_distKey(base), int(levels) if levels.isdigit() else 0)
 
 
 def _drawInSample(ax, points):
     marker = {"ph1": "o", "ph2": "^"}
-    for dist in sorted({p[0] for p in points}, key=_distKey):
+    for label in sorted({p[0] for p in points}, key=_labelKey):
+        dist, _, levels = label.partition("-L")
         for policy in ("ph1", "ph2"):
-            mine = [p for p in points if p[0] == dist and p[1] == policy]
+            mine = [p for p in points if p[0] == label and p[1] == policy]
             if mine:
-                ax.scatter([p[2] for p in mine], [p[3] for p in mine], s=16,
-                           marker=marker.get(policy, "s"), color=style.DIST_COLOURS.get(dist, style.GREY),
-                           alpha=0.7, linewidths=0, label=f"{dist} {policy}")
+                # A tabulation's points hollow, the exact distribution's filled, in the same colour.
+                colour = style.DIST_COLOURS.get(dist, style.GREY)
+                ax.scatter([p[2] for p in mine], [p[3] for p in mine], s=16, marker=marker.get(policy, "s"),
+                           color=colour if not levels else "none", edgecolors=colour if levels else "none",
+                           alpha=0.7, linewidths=0.8 if levels else 0,
+                           label=f"{dist} {policy}" + (f" ({levels} levels)" if levels else ""),
+                           gid=f"points-{label}-{policy}")
     low = min(min(p[2], p[3]) for p in points)
     high = max(max(p[2], p[3]) for p in points)
     pad = 0.03 * (high - low) + 0.1
@@ -116,12 +155,14 @@ def _drawInSample(ax, points):
     ax.legend(frameon=False, loc="upper left", bbox_to_anchor=(1.01, 1.0))
 
 
-def overviewFigure(batchRows, evalRows):
+def overviewFigure(batchRows, evalRows, notes=None):
+    """The figure; a note of the evaluation rows left out of its second panel is added to notes."""
     averages = groupAverages(batchRows)
     instances = byInstance(batchRows)
-    points = inSamplePoints(evalRows) if evalRows else []
+    points, note = inSamplePoints(evalRows) if evalRows else ([], "")
     if evalRows and not points:
-        raise InputError("evaluation files: no row evaluated under the distribution it was searched for")
+        raise InputError("evaluation files: no row evaluated under the distribution it was searched for "
+                         "with an in-sample figure" + (f" ({note})" if note else ""))
     fig = style.figure(style.PAGE_WIDTH, 2.8 if not points else 5.8)
     if points:
         top, bottom = fig.subplots(2, 1, gridspec_kw={"hspace": 0.45})
@@ -135,4 +176,6 @@ def overviewFigure(batchRows, evalRows):
         _drawInSample(bottom, points)
         bottom.set_title("Per instance and policy: the search's estimate against an independent one",
                          loc="left")
+    if note and notes is not None:
+        notes.append(note)
     return fig

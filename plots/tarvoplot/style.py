@@ -54,6 +54,9 @@ def outputBase(path):
     return root if ext.lower() in (".png", ".svg") else path
 
 
+MAX_PIXELS = 2 ** 16
+
+
 def save(fig, path, dpi=200):
     """Writes the figure as <base>.png and <base>.svg; returns both paths."""
     base = outputBase(path)
@@ -61,6 +64,12 @@ def save(fig, path, dpi=200):
     if folder and not os.path.isdir(folder):
         raise InputError(f"output folder '{folder}' does not exist")
     paths = [base + ".png", base + ".svg"]
+    # The PNG writer takes at most 2^16 - 1 pixels a side; say so before it fails.
+    width, height = fig.get_size_inches() * dpi
+    if max(width, height) >= MAX_PIXELS:
+        plt.close(fig)
+        raise InputError(f"the picture would be {width:.0f} x {height:.0f} pixels, more than {MAX_PIXELS - 1} "
+                         f"a side (a lower --dpi, or fewer activities)")
     try:
         fig.savefig(paths[0], dpi=dpi)
         fig.savefig(paths[1])

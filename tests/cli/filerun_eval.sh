@@ -95,8 +95,8 @@ done
 # Summaries: the file run's rows under its name, its projects counted by stem, apart from PSPLIB.
 "$program" summarize --format csv "$a" 2>/dev/null; expect_eq "$?" 2 "a policy file is no results file"
 "$program" summarize --format csv runA/*.csv runB/*.csv e1/*-eval-*.csv > summary.csv || fail "summarize a file run"
-grep -q '^R,U2,HV,[0-9]*,U2,3,1,.*,3 files,'"$runs"',1$' summary.csv || fail "batch and evaluation joined, three projects by stem"
-grep -q '^R,U2,HV,[0-9]*,U2,2,1,.*,2 files,,$' summary.csv || fail "the other run of other files in a row apart"
+grep -q '^R,U2,HV,[0-9]*,U2,3,1,.*,3 files,'"$runs"',1,[^,]*$' summary.csv || fail "batch and evaluation joined, three projects by stem"
+grep -q '^R,U2,HV,[0-9]*,U2,2,1,.*,2 files,,,[^,]*$' summary.csv || fail "the other run of other files in a row apart"
 grep -q '^R,U2,HV,[0-9]*,EXP,3,1,' summary.csv || fail "the EXP evaluation row"
 link_instances j301_1 j301_6
 "$program" --dataset J30 --groups 1 --shard 1/5 --dist U2 --quiet --reports psplib
