@@ -92,7 +92,9 @@ static bool parseDists(const std::string& v, bool* dist)
     }
 }
 
-// Shard from Slurm's array variables, when this process is one task of an array job.
+// Shard from Slurm's array variables, when this process is one task of an array job. The tasks
+// of `--array=A-B:S` carry the ids A, A+S, ... and the shard is the id's place among them. Where
+// the array's first id is not given, it follows from its last id and size, else it is 1.
 static FlagsOutcome shardFromSlurm(BatchOptions& o)
 {
     const char* id = std::getenv("SLURM_ARRAY_TASK_ID");
@@ -100,17 +102,25 @@ static FlagsOutcome shardFromSlurm(BatchOptions& o)
     const char* count = std::getenv("SLURM_ARRAY_TASK_COUNT");
     const char* low = std::getenv("SLURM_ARRAY_TASK_MIN");
     const char* high = std::getenv("SLURM_ARRAY_TASK_MAX");
-    long long task, n, first = 0, last;
-    if (!parseWhole(id, 0, 1000000, task)) return refuse("SLURM_ARRAY_TASK_ID is not a task number", id);
-    if (low && !parseWhole(low, 0, 1000000, first)) return refuse("SLURM_ARRAY_TASK_MIN is not a number", low);
-    if (count && parseWhole(count, 1, 1000000, n)) {
-    } else if (high && parseWhole(high, first, 1000000, last)) {
-        n = last - first + 1;
-    } else {
+    const char* stepText = std::getenv("SLURM_ARRAY_TASK_STEP");
+    const long long maxId = 1000000;
+    long long task, n = 0, first = 1, last = 0, step = 1;
+    if (!parseWhole(id, 0, maxId, task)) return refuse("SLURM_ARRAY_TASK_ID is not a task number", id);
+    if (low && !parseWhole(low, 0, maxId, first)) return refuse("SLURM_ARRAY_TASK_MIN is not a number", low);
+    if (stepText && !parseWhole(stepText, 1, maxId, step))
+        return refuse("SLURM_ARRAY_TASK_STEP is not a step of 1 or more", stepText);
+    if (count && !parseWhole(count, 1, maxId, n)) return refuse("SLURM_ARRAY_TASK_COUNT is not a number of tasks", count);
+    if (high && !parseWhole(high, 0, maxId, last)) return refuse("SLURM_ARRAY_TASK_MAX is not a number", high);
+    if (!count && !high)
         return refuse("SLURM_ARRAY_TASK_ID is set but neither SLURM_ARRAY_TASK_COUNT nor _MAX", id);
-    }
-    if (task - first + 1 < 1 || task - first + 1 > n) return refuse("SLURM_ARRAY_TASK_ID lies outside the array", id);
-    o.shard = static_cast<int>(task - first + 1);
+    if (!low && high && count) first = last - (n - 1) * step;
+    if (high && last < first) return refuse("SLURM_ARRAY_TASK_MAX lies below the array's first task", high);
+    if (!count) n = (last - first) / step + 1;
+    if (task < first || (task - first) % step != 0 || (task - first) / step + 1 > n)
+        return refuse("SLURM_ARRAY_TASK_ID is not one of the array's " + std::to_string(n) + " tasks " +
+                          std::to_string(first) + ", " + std::to_string(first + step) + ", ... (give --shard K/N)",
+                      id);
+    o.shard = static_cast<int>((task - first) / step + 1);
     o.shardCount = static_cast<int>(n);
     return {true, exitClean, ""};
 }
