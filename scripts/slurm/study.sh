@@ -54,8 +54,9 @@ runChild() {
   "$@" &
   child=$!
   local rc=0
+  # A trapped signal ends the wait early; bash keeps the child's status for the wait after.
+  while kill -0 "$child" 2>/dev/null; do wait "$child" || true; done
   wait "$child" || rc=$?
-  while kill -0 "$child" 2>/dev/null; do rc=0; wait "$child" || rc=$?; done
   child=0
   return "$rc"
 }
