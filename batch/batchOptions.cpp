@@ -94,7 +94,8 @@ static bool parseDists(const std::string& v, bool* dist)
 
 // Shard from Slurm's array variables, when this process is one task of an array job. The tasks
 // of `--array=A-B:S` carry the ids A, A+S, ... and the shard is the id's place among them. Where
-// the array's first id is not given, it follows from its last id and size, else it is 1.
+// the array's first id is not given, it follows from its last id and size, else it is 1. Arrays
+// whose ids are a list rather than a range are refused, since their tasks' places are unknown.
 static FlagsOutcome shardFromSlurm(BatchOptions& o)
 {
     const char* id = std::getenv("SLURM_ARRAY_TASK_ID");
@@ -116,6 +117,11 @@ static FlagsOutcome shardFromSlurm(BatchOptions& o)
     if (!low && high && count) first = last - (n - 1) * step;
     if (high && last < first) return refuse("SLURM_ARRAY_TASK_MAX lies below the array's first task", high);
     if (!count) n = (last - first) / step + 1;
+    // A list such as --array=3,7,8 has no place per id that every task would agree on.
+    if (high && ((last - first) % step != 0 || (last - first) / step + 1 != n))
+        return refuse("the array's task ids are not evenly spaced from SLURM_ARRAY_TASK_MIN to _MAX (a list such "
+                      "as --array=3,7,8?): give --shard K/N",
+                      id);
     if (task < first || (task - first) % step != 0 || (task - first) / step + 1 > n)
         return refuse("SLURM_ARRAY_TASK_ID is not one of the array's " + std::to_string(n) + " tasks " +
                           std::to_string(first) + ", " + std::to_string(first + step) + ", ... (give --shard K/N)",

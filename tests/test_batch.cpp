@@ -199,6 +199,11 @@ TEST(batchFlags, slurmArrayTasksTakeTheirPlaceInTheArray)
     EXPECT_EQ(slurmShard("0", "", "", "3", ""), "tarvo: SLURM_ARRAY_TASK_ID is not one of the array's 3 tasks 1, 2, ... (give --shard K/N)");
     EXPECT_EQ(slurmShard("3", "", "", "", ""), "tarvo: SLURM_ARRAY_TASK_ID is set but neither SLURM_ARRAY_TASK_COUNT nor _MAX");
     EXPECT_EQ(slurmShard("3", "1", "5", "3", "0"), "tarvo: SLURM_ARRAY_TASK_STEP is not a step of 1 or more");
+    // A list of ids (--array=3,7,8): every task is refused, the first one too.
+    for (const char* id : {"3", "7", "8"})
+        EXPECT_EQ(slurmShard(id, "3", "8", "3", "1"),
+                  "tarvo: the array's task ids are not evenly spaced from SLURM_ARRAY_TASK_MIN to _MAX (a list such as "
+                  "--array=3,7,8?): give --shard K/N");
     // Not an array task: the whole run.
     EXPECT_EQ(slurmShard("", "1", "5", "3", "2"), "0/0");
 }
