@@ -144,7 +144,7 @@ fi
 # The submitters, who need not be root, read the configuration and reach munge's socket.
 chmod 755 "$dir"
 mkdir -p "$dir/munge" "$dir/state" "$dir/spool" "$dir/log"
-chmod 700 "$dir/munge/"
+chmod 755 "$dir/munge"  # the socket is reached by every submitter; the key itself is 0400
 chmod 755 "$dir/state" "$dir/spool" "$dir/log"
 : > "$dir/pids"
 export SLURM_CONF="$dir/slurm.conf"
