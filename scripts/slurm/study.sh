@@ -89,15 +89,20 @@ if [ "${1:-}" = --task ]; then
       config=$4
       program=${programOf[$config]}
       shard=${SLURM_ARRAY_TASK_ID:?not an array task}
+      # A method's run that ends incomplete (a missing instance file) does not keep the other
+      # from running; a stop ends the task at once.
+      worst=0
       for method in HV LV; do
         [ -n "${distsOf[$method]:-}" ] || continue
-        [ "$stopped" -eq 0 ] || break
+        [ "$stopped" -eq 0 ] || exit 143
         rc=0
         runChild "$program" run "${runFlags[@]}" --dist "${distsOf[$method]}" --method "$method" \
           --seeds "$seeds" --shard "$shard/$tasks" --reports "$reports" --quiet --resume || rc=$?
-        [ "$rc" -eq 0 ] || exit "$rc"
+        [ "$rc" -le 128 ] || exit "$rc"
+        [ "$rc" -le "$worst" ] || worst=$rc
       done
       [ "$stopped" -eq 0 ] || exit 143
+      exit "$worst"
       ;;
     merge)
       incomplete=0
@@ -118,8 +123,10 @@ if [ "${1:-}" = --task ]; then
       base=${bases[$((SLURM_ARRAY_TASK_ID - 1))]}
       config=${configOf[$base]}
       if [ -e "$(evalFile "$base")" ]; then echo "complete, kept: $(evalFile "$base")"; exit 0; fi
+      rc=0
       runChild "${programOf[$config]}" evaluate --runs "$evalRuns" --seed "$evalSeed" --instances "$instances" \
-        --quiet --resume "$base.jsonl"
+        --quiet --resume "$base.jsonl" || rc=$?
+      exit "$rc"
       ;;
     summarize)
       files=()
@@ -146,6 +153,7 @@ study=study reports=Reports instances=Instances build=build/release resume=0 dry
 files=()
 args=("$@")
 need() { [ $# -ge 2 ] && [ -n "$2" ] || refuse "$1 needs a value (see --help)"; }
+whole() { [[ "$1" =~ ^[0-9]+$ ]] && [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --dataset) need "$@"; dataset=$2; shift 2 ;;
@@ -175,7 +183,6 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-whole() { [[ "$1" =~ ^[0-9]+$ ]] && [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
 [ -n "$dataset" ] || [ ${#files[@]} -gt 0 ] || refuse "give --dataset SET or --files PATH... (see --help)"
 [ -z "$dataset" ] || [ ${#files[@]} -eq 0 ] || refuse "give --dataset or --files, not both"
 if [ -n "$dataset" ]; then
@@ -185,7 +192,14 @@ if [ -n "$dataset" ]; then
   esac
   [ -z "$name" ] || refuse "--name names a file run; a data set's files carry its name"
   runFlags=(--dataset "$set" --instances "$instances")
-  [ -z "$groups" ] || runFlags+=(--groups "$groups")
+  if [ -n "$groups" ]; then
+    last=48
+    [ "$set" != J120 ] || last=60
+    from=${groups%-*} to=${groups#*-}
+    whole "$from" 1 "$last" && whole "$to" "$from" "$last" ||
+      refuse "--groups must be A or A-B within 1..$last for $set: \"$groups\""
+    runFlags+=(--groups "$groups")
+  fi
 else
   [ -z "$groups" ] || refuse "--groups belongs to --dataset"
   if [ -z "$name" ]; then  # tarvo's own default: the first path's base name
@@ -307,11 +321,21 @@ submit() {
     printf 'sbatch' >&2; printf ' %q' "${common[@]}" "$@" >&2; echo >&2
     id="dry-$what"
   else
-    id=$(sbatch "${common[@]}" "$@") || { say "sbatch refused the $what job; nothing more submitted"; exit 1; }
+    if ! id=$(sbatch "${common[@]}" "$@"); then
+      say "sbatch refused the $what job; nothing more submitted"
+      [ ! -s "$jobs" ] || say "submitted before it: $(paste -sd' ' "$jobs") (scancel $(cut -d' ' -f2 "$jobs" | paste -sd' ' -) withdraws them)"
+      exit 1
+    fi
     id=${id%%;*}
   fi
   echo "$what $id" >> "$jobs"
   echo "$id"
+}
+# ranges: the numbers on standard input, ascending, as Slurm's --array takes them ("1-4,7,9-10").
+ranges() {
+  awk 'function put() { out = out (out == "" ? "" : ",") (a == b ? a : a "-" b) }
+       NR == 1 { a = b = $1; next } $1 == b + 1 { b = $1; next } { put(); a = b = $1 }
+       END { if (NR) { put(); print out } }'
 }
 # The shards of configuration C with work left: a shard is done when every run of C is merged or
 # has the shard's final file.
@@ -332,7 +356,7 @@ jobs=$studyDir/jobs
 : > "$jobs"
 arrays=()
 for c in "${configs[@]}"; do
-  list=$(openShards "$c" | paste -sd, -)
+  list=$(openShards "$c" | ranges)
   [ -n "$list" ] || { echo "$c: every shard is solved"; continue; }
   arrays+=("$(submit "solve-$c" --array="$list" --job-name="$study-solve-$c" --signal=B:TERM@"$signalLead" \
     --output="$studyDir/logs/solve-$c-%A_%a.log" "$self" --task solve "$plan" "$c")")
@@ -345,7 +369,7 @@ open=()
 for i in "${!bases[@]}"; do [ -e "$(evalFile "${bases[$i]}")" ] || open+=($((i + 1))); done
 after=$merge
 if [ ${#open[@]} -gt 0 ]; then
-  after=$(submit evaluate --array="$(IFS=,; echo "${open[*]}")" --dependency="afterok:$merge" \
+  after=$(submit evaluate --array="$(printf '%s\n' "${open[@]}" | ranges)" --dependency="afterok:$merge" \
     --job-name="$study-evaluate" --signal=B:TERM@"$signalLead" --output="$studyDir/logs/evaluate-%A_%a.log" \
     "$self" --task evaluate "$plan")
 fi
