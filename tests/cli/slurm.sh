@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs on a real one-node Slurm cluster (scripts/slurm/local-cluster.sh): a stepped array merged,
-# tasks without SLURM_ARRAY_TASK_MIN, a task stopped by SIGTERM and resubmitted with --resume, and
-# a study from submission to its tables; each against the same runs made without Slurm.
+# tasks without SLURM_ARRAY_TASK_MIN, a task stopped by SIGTERM and resubmitted with --resume, a
+# study from submission to its tables, and a study whose task is stopped as at its time limit and
+# resubmitted; each against the same runs made without Slurm.
 #
 # Slurm needs root. As root the test always runs, and fails when the cluster cannot start (CI runs
 # it as root on a fresh machine; the start installs the packages). Without root it skips, unless
@@ -131,36 +132,62 @@ for base in 'J30-U1-#5000sch-LV' 'J30-U2-#5000sch-HV'; do sameRun preempt "$base
 
 # --- A study from submission to its tables ------------------------------------------------------
 
-step "study J30 groups 1-2, U1 and U2, seeds 1-2, with j302_5 missing at first"
-mkdir -p study/Instances
-ln -s "$psplib"/j30*.sm study/Instances/
-rm study/Instances/j302_5.sm
-studyFlags=(--dataset J30 --groups 1-2 --dist U1,U2 --seeds 1-2 --tasks 3 --eval-runs 200 --time 5
-            --build "$(dirname "$program")")
-studyJobs() { cut -d' ' -f2 study/Reports/study/jobs; }
-(cd study && bash "$here/scripts/slurm/study.sh" "${studyFlags[@]}") > study1.out || fail "study submission: $(cat study1.out)"
-grep -q 'continue with:' study1.out || fail "the submission says how to continue: $(cat study1.out)"
+study() { (cd "$1" && shift && bash "$here/scripts/slurm/study.sh" "$@"); }
+studyJobs() { cut -d' ' -f2 "$1/Reports/study/jobs"; }
+studyJob() { sed -n "s/^$2 //p" "$1/Reports/study/jobs"; }
+
+step "study J30 groups 1-2, U1 and U2, seeds 1-2"
+mkdir study && ln -s "$psplib" study/Instances
+study study --dataset J30 --groups 1-2 --dist U1,U2 --seeds 1-2 --tasks 3 --eval-runs 200 --time 5 \
+  --build "$(dirname "$program")" > study.out || fail "study submission: $(cat study.out)"
+grep -q 'continue with:' study.out || fail "the submission says how to continue: $(cat study.out)"
 # shellcheck disable=SC2046
-waitJobs 90 $(studyJobs)
-grep -q 'instance(s) missing' study/Reports/study/logs/merge-*.log || fail "the merge job names the missing instances"
-[ ! -e study/Reports/study/study.md ] || fail "no tables for an incomplete study"
-(cd study && bash "$here/scripts/slurm/study.sh" "${studyFlags[@]}") 2>study2.out
-expect_eq "$?" 2 "a second submission without --resume is refused"
-ln -s "$psplib/j302_5.sm" study/Instances/
-step "study resubmitted with --resume"
-(cd study && bash "$here/scripts/slurm/study.sh" "${studyFlags[@]}" --resume) > study3.out || fail "study resubmission"
-# shellcheck disable=SC2046
-waitJobs 90 $(studyJobs)
-# Instance 15 (j302_5) is in shard 3 of 3: only that task is submitted again.
-expect_eq "$(exitCodes "$(sed -n 's/^solve-standard //p' study/Reports/study/jobs)")" "3=0:0" \
-  "the resubmission solves the open shard alone"
-[ -s study/Reports/study/study.md ] && [ -s study/Reports/study/study.tex ] || fail "the study's tables: $(cat study/Reports/study/logs/*.log)"
+waitJobs 90 $(studyJobs study)
+[ -s study/Reports/study/study.md ] && [ -s study/Reports/study/study.tex ] ||
+  fail "the study's tables: $(cat study/Reports/study/logs/*.log)"
 # The same runs, evaluations and table without Slurm: equal but for the CPU column.
 (cd study && "$program" run --dataset J30 --groups 1-2 --dist U1,U2 --seeds 1-2 --reports plain --quiet &&
   "$program" evaluate --runs 200 --quiet plain/*.jsonl >/dev/null) || fail "the study's runs without Slurm"
 (cd study && "$program" summarize --format csv plain/*sch-??.csv plain/*-seed2.csv plain/*-eval-*.csv) > plain.csv
 expect_eq "$(cut -d, -f1-11,13- study/Reports/study/study.csv)" "$(cut -d, -f1-11,13- plain.csv)" \
   "the study's table equals the one of the same runs without Slurm (CPU apart)"
+
+# --- A study whose task reaches its time limit, resubmitted with --resume -------------------------
+
+# At a time limit Slurm signals the batch shell alone (--signal=B:TERM), as scancel --batch does:
+# the task's shell must pass the signal on to tarvo.
+step "study of J30 under U1 and U2 in two tasks; task 1 gets SIGTERM as at its time limit"
+mkdir timeout && ln -s "$psplib" timeout/Instances
+timeoutFlags=(--dataset J30 --dist U1,U2 --tasks 2 --eval-runs 2 --time 5 --build "$(dirname "$program")")
+study timeout "${timeoutFlags[@]}" > timeout1.out || fail "study submission: $(cat timeout1.out)"
+solve=$(studyJob timeout solve-standard)
+part="timeout/Reports/J30-U1-#5000sch-LV-shard1of2.csv.part"
+for ((n = 0; n < 600; ++n)); do
+  [ -f "$part" ] && [ "$(wc -l < "$part")" -ge 3 ] && break
+  sleep 0.05
+done
+scancel --signal=TERM --batch "${solve}_1" || fail "scancel --signal=TERM --batch"
+# shellcheck disable=SC2046
+waitJobs 90 $(studyJobs timeout)
+expect_eq "$(exitCodes "$solve")" "1=143:0 2=0:0" "exit codes of the study's tasks"
+[ -f "$part" ] || fail "the signal reaches tarvo through the task's shell: its pass stops in the middle"
+grep -q 'instance(s) missing' timeout/Reports/study/logs/merge-*.log || fail "the merge job names the missing instances"
+for job in evaluate summarize; do
+  scontrol --oneliner show job "$(studyJob timeout "$job")" | grep -q 'JobState=CANCELLED' ||
+    fail "the $job job is cancelled after an incomplete merge"
+done
+[ ! -e timeout/Reports/study/study.md ] || fail "no tables for an incomplete study"
+study timeout "${timeoutFlags[@]}" 2>timeout2.out
+expect_eq "$?" 2 "a second submission without --resume is refused"
+step "study resubmitted with --resume"
+study timeout "${timeoutFlags[@]}" --resume > timeout3.out || fail "study resubmission: $(cat timeout3.out)"
+# shellcheck disable=SC2046
+waitJobs 90 $(studyJobs timeout)
+expect_eq "$(exitCodes "$(studyJob timeout solve-standard)")" "1=0:0" "the resubmission solves the open shard alone"
+[ -s timeout/Reports/study/study.md ] || fail "the resumed study's tables: $(cat timeout/Reports/study/logs/*.log)"
+for base in 'J30-U1-#5000sch-LV' 'J30-U2-#5000sch-HV'; do sameRun timeout/Reports "$base" "study stopped and resumed" whole; done
+study timeout "${timeoutFlags[@]}" --resume > timeout4.out
+grep -q 'is complete' timeout4.out || fail "a complete study is said to be complete: $(cat timeout4.out)"
 
 # --- Nothing left running ----------------------------------------------------------------------
 
