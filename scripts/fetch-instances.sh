@@ -232,6 +232,8 @@ for set in "${sets[@]}"; do
   found=$(stateOf new "$set")
   case "$found:${inTarget[$set]}" in
     absent:complete|complete:complete) echo "$set: already installed in $target, kept" ;;
+    absent:broken)
+      echo "$set: not in the sources given; the set in $target fails the check ($(faultsOf target "$set" | tail -n 1 | cut -d' ' -f2-))" ;;
     absent:*) echo "$set: not in the sources given, not installed" ;;
     broken:*)
       faultsOf new "$set" >&2

@@ -273,23 +273,7 @@ done
 
 # --- What exists already ----------------------------------------------------------------------
 
-tables=("$studyDir/$study.md" "$studyDir/$study.csv" "$studyDir/$study.tex")
-if [ -e "${tables[0]}" ] && [ -e "${tables[1]}" ] && [ -e "${tables[2]}" ]; then
-  echo "The study $study is complete: ${tables[0]} (and .csv, .tex)."
-  exit 0
-fi
-existing=()
-for b in "${bases[@]}"; do
-  for f in "$b".* "$b"-shard*; do [ -e "$f" ] && existing+=("$f"); done
-done
-# A dry run leaves a plan but no jobs.
-[ -e "$studyDir/jobs" ] && existing+=("$studyDir/jobs")
-if [ "$resume" -eq 0 ] && [ ${#existing[@]} -gt 0 ]; then
-  refuse "this study's files exist already (${existing[0]}, ${#existing[@]} in all): continue it with --resume, or choose another --study and --reports"
-fi
-
-# The plan the jobs read. A resumed study must be the same study.
-mkdir -p "$studyDir/logs"
+# The plan the jobs read. A study submitted again must be the same study.
 plan="$studyDir/plan.sh"
 resubmit="bash $(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/study.sh"
 for a in "${args[@]}"; do [ "$a" = --dry-run ] || resubmit+=" $(printf '%q' "$a")"; done
@@ -300,8 +284,32 @@ newPlan=$(
     programOf configs bases configOf
 )
 if [ -e "$plan" ] && [ "$(grep -v '^declare -- resubmit=' "$plan")" != "$newPlan" ]; then
-  refuse "$plan holds another study (other flags or programs); resume with the flags it was submitted with"
+  refuse "$plan holds another study (other flags or programs); resume with the flags it was submitted with, or choose another --study"
 fi
+tables=("$studyDir/$study.md" "$studyDir/$study.csv" "$studyDir/$study.tex")
+if [ -e "${tables[0]}" ] && [ -e "${tables[1]}" ] && [ -e "${tables[2]}" ]; then
+  echo "The study $study is complete: ${tables[0]} (and .csv, .tex)."
+  exit 0
+fi
+existing=()
+for b in "${bases[@]}"; do
+  for f in "$b".* "$b"-shard* "$b"-eval-*; do [ -e "$f" ] && existing+=("$f"); done
+done
+# A dry run leaves a plan but no jobs.
+[ -e "$studyDir/jobs" ] && existing+=("$studyDir/jobs")
+if [ "$resume" -eq 0 ] && [ ${#existing[@]} -gt 0 ]; then
+  refuse "this study's files exist already (${existing[0]}, ${#existing[@]} in all): continue it with --resume, or choose another --study and --reports"
+fi
+# Jobs of the last submission that are still queued would write the same files.
+if [ -s "$studyDir/jobs" ] && [ "$dryRun" -eq 0 ]; then
+  queued=()
+  while read -r what id; do
+    [ -z "$(squeue --noheader --jobs="$id" --format=%i 2>/dev/null)" ] || queued+=("$what $id")
+  done < "$studyDir/jobs"
+  [ ${#queued[@]} -eq 0 ] ||
+    refuse "jobs of the last submission are still queued (${queued[*]}): wait for them to end, or scancel them, then --resume"
+fi
+mkdir -p "$studyDir/logs"
 printf '%s\n' "$newPlan" > "$plan.new"
 declare -p resubmit >> "$plan.new"
 mv -- "$plan.new" "$plan"
@@ -312,7 +320,6 @@ self="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/$(basename "${BASH_SOURCE[0]
 common=(--parsable --chdir="$workdir" --time="$timeLimit" --kill-on-invalid-dep=yes --cpus-per-task=1 --mem="$mem")
 [ -z "$partition" ] || common+=(--partition="$partition")
 [ -z "$account" ] || common+=(--account="$account")
-submitted=()
 # submit WHAT SBATCH-ARGS...: submits one job of the study and prints its id.
 submit() {
   local what=$1 id
