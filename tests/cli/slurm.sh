@@ -41,6 +41,14 @@ if ! bash "$cluster" start "$clusterDir" >start.out 2>&1; then
   exit 1
 fi
 export SLURM_CONF="$clusterDir/slurm.conf"
+status=$(bash "$cluster" status "$clusterDir" 2>&1) || fail "local-cluster.sh status: $status"
+expect_eq "$(grep -c ': running (pid' <<<"$status")" 3 "status names the three daemons running"
+grep -q "idle" <<<"$status" || fail "status shows the idle node: $status"
+if command -v setpriv >/dev/null; then
+  refusal=$(setpriv --reuid=65534 --regid=65534 --clear-groups bash "$cluster" start 2>&1); rc=$?
+  expect_eq "$rc" 2 "a start without root is refused"
+  grep -q 'must run as root' <<<"$refusal" || fail "and says why: $refusal"
+fi
 ln -s "$psplib" Instances
 mkdir logs
 sbatchArgs=(--parsable --chdir="$scratch" --time=5 --output="$scratch/logs/%x-%A_%a.log")
