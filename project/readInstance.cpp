@@ -8,10 +8,8 @@
 // the file, the line and the token, before anything out of range reaches a table. The rows of the
 // precedence and requests tables must each stand on one line, so that a row with a wrong count
 // cannot silently shift every later number of the table.
-#include <cctype>
 #include <cstdio>
 #include <fstream>
-#include <string>
 #include <iostream>
 
 #include "project/platform.h"
@@ -121,44 +119,24 @@ static bool readAvailabilities()
 // The reader
 // ---------------------------------------------------------------------------------------------
 
-// When the first file of the chosen set is absent too, the set was never installed: say which one
-// and how to install it, since a missing file alone does not tell a new user what to do.
-static void sayMissingSet(const char* setName)
+const char* instancePath(int group, int inst)
 {
-    static char first[4096];
-    std::snprintf(first, sizeof first, "%s/%s1_1.sm", instanceFolder.c_str(), setName);
-    if (std::ifstream(first).is_open()) return;
-    std::string folder = instanceFolder;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    std::size_t slash = folder.rfind('/');
-    std::string base = slash == std::string::npos ? folder : folder.substr(slash + 1);
-    std::string parent = slash == std::string::npos ? "" : slash == 0 ? "/" : folder.substr(0, slash);
-    std::string upper = setName;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    std::printf("The %s set is not installed in %s: its first file %s1_1.sm is missing.\n", upper.c_str(),
-                folder.c_str(), setName);
-    if (base == "Instances")
-        std::printf("Install it with: bash scripts/fetch-instances.sh%s%s %s.sm.zip (the PSPLIB archive, or a "
-                    "folder of its files; no argument downloads all four sets)\n",
-                    parent.empty() ? "" : " --workdir ", parent.c_str(), setName);
-    else
-        std::printf("Install it with: bash scripts/fetch-instances.sh --workdir DIR %s.sm.zip (the PSPLIB archive, "
-                    "or a folder of its files), which fills DIR/Instances\n", setName);
+    // Any data set other than 1..3 reads from the J120 files, hence at index 0.
+    static const char* setName[] = {"j120", "j30", "j60", "j90"};
+    static char path[4096];
+    std::snprintf(path, sizeof path, "%s/%s%d_%d.sm", instanceFolder.c_str(),
+                  setName[datasetType >= 1 && datasetType <= 3 ? datasetType : 0], group, inst);
+    return path;
 }
 
 bool readInstance()
 {
     if (!projectFile.empty()) return readProjectFile(projectFile.c_str());
-    // Any data set other than 1..3 reads from the J120 files, hence at index 0.
-    static const char* setName[] = {"j120", "j30", "j60", "j90"};
-    static char path[4096];
-    std::snprintf(path, sizeof path, "%s/%s%d_%d.sm", instanceFolder.c_str(),
-                  setName[datasetType >= 1 && datasetType <= 3 ? datasetType : 0], paramNum, instNum);
+    const char* path = instancePath(paramNum, instNum);
     std::ifstream file(path, std::ios::in | std::ios::binary);
     if (!file.is_open()) {
         fillBitMask();
         std::printf("Sample file %s not found! \n", path);
-        sayMissingSet(setName[datasetType >= 1 && datasetType <= 3 ? datasetType : 0]);
         waitKey();
         return false;
     }
