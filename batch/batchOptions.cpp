@@ -9,8 +9,9 @@
 #include <string>
 
 #include "batch/batch.h"
+#include "cli/flagStyle.h"
 #include "config/config.h"
-#include "driver/driver.h"
+#include "config/labels.h"
 
 static const char* usageText =
     "Usage: tarvo [run] --dataset SET [options]     solve a data set without the menus\n"
@@ -48,7 +49,7 @@ static const char* usageText =
     "Exit codes: 0 clean, 1 a pass incomplete (missing instance, failed write), 2 unusable flags\n"
     "or files, 128+N stopped by signal N.\n";
 
-static FlagsOutcome refuse(const std::string& what, const std::string& value)
+static FlagsOutcome refusal(const std::string& what, const std::string& value)
 {
     return {false, exitUsage, "tarvo: " + what + ": \"" + value + "\" (see --help)\n"};
 }
@@ -67,8 +68,8 @@ static bool parseRange(const std::string& text, long long low, long long high, b
 
 static bool parseDataset(const std::string& v, int& dataset)
 {
-    static const char* names[] = {"", "J30", "J60", "J90", "J120"};
-    for (int d = 1; d <= 4; ++d)
+    const char* const* names = datasetLabels;
+    for (int d = 1; d <= datasetCount; ++d)
         if (v == names[d] || v == std::to_string(d) || (v.size() > 1 && v[0] == 'j' && v.substr(1) == names[d] + 1))
             dataset = d;
     return dataset != 0;
@@ -76,8 +77,8 @@ static bool parseDataset(const std::string& v, int& dataset)
 
 static bool parseDists(const std::string& v, bool* dist)
 {
-    static const char* names[] = {"", "U1", "B1", "U2", "B2", "EXP"};
-    for (int d = 1; d <= 5; ++d) dist[d] = v == "all";
+    const char* const* names = distLabels;
+    for (int d = 1; d <= distCount; ++d) dist[d] = v == "all";
     if (v == "all") return true;
     std::size_t start = 0;
     for (;;) {
@@ -106,24 +107,24 @@ static FlagsOutcome shardFromSlurm(BatchOptions& o)
     const char* stepText = std::getenv("SLURM_ARRAY_TASK_STEP");
     const long long maxId = 1000000;
     long long task, n = 0, first = 1, last = 0, step = 1;
-    if (!parseWhole(id, 0, maxId, task)) return refuse("SLURM_ARRAY_TASK_ID is not a task number", id);
-    if (low && !parseWhole(low, 0, maxId, first)) return refuse("SLURM_ARRAY_TASK_MIN is not a number", low);
+    if (!parseWhole(id, 0, maxId, task)) return refusal("SLURM_ARRAY_TASK_ID is not a task number", id);
+    if (low && !parseWhole(low, 0, maxId, first)) return refusal("SLURM_ARRAY_TASK_MIN is not a number", low);
     if (stepText && !parseWhole(stepText, 1, maxId, step))
-        return refuse("SLURM_ARRAY_TASK_STEP is not a step of 1 or more", stepText);
-    if (count && !parseWhole(count, 1, maxId, n)) return refuse("SLURM_ARRAY_TASK_COUNT is not a number of tasks", count);
-    if (high && !parseWhole(high, 0, maxId, last)) return refuse("SLURM_ARRAY_TASK_MAX is not a number", high);
+        return refusal("SLURM_ARRAY_TASK_STEP is not a step of 1 or more", stepText);
+    if (count && !parseWhole(count, 1, maxId, n)) return refusal("SLURM_ARRAY_TASK_COUNT is not a number of tasks", count);
+    if (high && !parseWhole(high, 0, maxId, last)) return refusal("SLURM_ARRAY_TASK_MAX is not a number", high);
     if (!count && !high)
-        return refuse("SLURM_ARRAY_TASK_ID is set but neither SLURM_ARRAY_TASK_COUNT nor _MAX", id);
+        return refusal("SLURM_ARRAY_TASK_ID is set but neither SLURM_ARRAY_TASK_COUNT nor _MAX", id);
     if (!low && high && count) first = last - (n - 1) * step;
-    if (high && last < first) return refuse("SLURM_ARRAY_TASK_MAX lies below the array's first task", high);
+    if (high && last < first) return refusal("SLURM_ARRAY_TASK_MAX lies below the array's first task", high);
     if (!count) n = (last - first) / step + 1;
     // A list such as --array=3,7,8 has no place per id that every task would agree on.
     if (high && ((last - first) % step != 0 || (last - first) / step + 1 != n))
-        return refuse("the array's task ids are not evenly spaced from SLURM_ARRAY_TASK_MIN to _MAX (a list such "
+        return refusal("the array's task ids are not evenly spaced from SLURM_ARRAY_TASK_MIN to _MAX (a list such "
                       "as --array=3,7,8?): give --shard K/N",
                       id);
     if (task < first || (task - first) % step != 0 || (task - first) / step + 1 > n)
-        return refuse("SLURM_ARRAY_TASK_ID is not one of the array's " + std::to_string(n) + " tasks " +
+        return refusal("SLURM_ARRAY_TASK_ID is not one of the array's " + std::to_string(n) + " tasks " +
                           std::to_string(first) + ", " + std::to_string(first + step) + ", ... (give --shard K/N)",
                       id);
     o.shard = static_cast<int>((task - first) / step + 1);
@@ -134,9 +135,7 @@ static FlagsOutcome shardFromSlurm(BatchOptions& o)
 // CLI11's own refusal (unknown flag, missing value), kept short, with the command's name.
 static FlagsOutcome refusedByParser(const char* command, const CLI::ParseError& e)
 {
-    std::string why = e.what();
-    if (why.size() > 200) why = why.substr(0, 200) + "...";
-    return {false, exitUsage, std::string(command) + ": " + why + " (see --help)\n"};
+    return {false, exitUsage, parserRefusal(command, e, 200)};
 }
 
 FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions& o)
@@ -182,45 +181,45 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
     if (fileRun) {
         // A file run names its instances by file: the data set's own flags have no meaning in it.
         for (const char* flag : {"--dataset", "--groups", "--instances"})
-            if (app.count(flag)) return refuse(std::string(flag) + " does not go with --files", flag);
-        if (o.files.empty()) return refuse("--files needs at least one file or folder", "--files");
+            if (app.count(flag)) return refusal(std::string(flag) + " does not go with --files", flag);
+        if (o.files.empty()) return refusal("--files needs at least one file or folder", "--files");
         for (const std::string& path : o.files)
-            if (path.empty()) return refuse("--files names an empty path", path);
+            if (path.empty()) return refusal("--files names an empty path", path);
         if (app.count("--name") && !validRunName(o.name))
-            return refuse("--name must be 1..64 letters, digits, _ - . + (not starting with . or -) and not a "
+            return refusal("--name must be 1..64 letters, digits, _ - . + (not starting with . or -) and not a "
                           "PSPLIB set's name", o.name);
         if (o.singleStream)
-            return refuse("--single-stream does not go with --files: each file's stream comes from its stem",
+            return refusal("--single-stream does not go with --files: each file's stream comes from its stem",
                           "--single-stream");
     } else {
-        if (app.count("--name")) return refuse("--name names a file run; it goes with --files", o.name);
-        if (dataset.empty() && app.count("--dataset") == 0) return refuse("--dataset or --files is required", "");
-        if (!parseDataset(dataset, o.dataset)) return refuse("unknown data set", dataset);
+        if (app.count("--name")) return refusal("--name names a file run; it goes with --files", o.name);
+        if (dataset.empty() && app.count("--dataset") == 0) return refusal("--dataset or --files is required", "");
+        if (!parseDataset(dataset, o.dataset)) return refusal("unknown data set", dataset);
     }
-    if (!parseDists(app.count("--dist") ? dists : "all", o.dist)) return refuse("unknown distribution in --dist", dists);
+    if (!parseDists(app.count("--dist") ? dists : "all", o.dist)) return refusal("unknown distribution in --dist", dists);
     if (app.count("--method")) {
         if (method == "default") o.method = 0;
         else if (method == "HV" || method == "hv") o.method = 1;
         else if (method == "LV" || method == "lv") o.method = 2;
-        else return refuse("--method must be default, HV or LV", method);
+        else return refusal("--method must be default, HV or LV", method);
     }
     int lastGroup = o.dataset == 4 ? 60 : 48;
     o.firstGroup = 1;
     o.lastGroup = fileRun ? 1 : lastGroup;
     if (app.count("--groups")) {
-        if (!parseRange(groups, 1, 60, true, a, b)) return refuse("--groups must be A or A-B with 1 <= A <= B", groups);
-        if (b > lastGroup) return refuse("--groups goes beyond the data set's last group", groups);
+        if (!parseRange(groups, 1, 60, true, a, b)) return refusal("--groups must be A or A-B with 1 <= A <= B", groups);
+        if (b > lastGroup) return refusal("--groups goes beyond the data set's last group", groups);
         o.firstGroup = static_cast<int>(a);
         o.lastGroup = static_cast<int>(b);
     }
-    if (app.count("--seed") && app.count("--seeds")) return refuse("give --seed or --seeds, not both", "--seeds");
+    if (app.count("--seed") && app.count("--seeds")) return refusal("give --seed or --seeds, not both", "--seeds");
     if (app.count("--seed")) {
-        if (!parseWhole(seed, 0, 4294967295LL, a)) return refuse("--seed must be a number 0..4294967295", seed);
+        if (!parseWhole(seed, 0, 4294967295LL, a)) return refusal("--seed must be a number 0..4294967295", seed);
         o.firstSeed = o.lastSeed = static_cast<uint32_t>(a);
     }
     if (app.count("--seeds")) {
         if (!parseRange(seeds, 0, 4294967295LL, false, a, b))
-            return refuse("--seeds must be A-B with 0 <= A <= B <= 4294967295", seeds);
+            return refusal("--seeds must be A-B with 0 <= A <= B <= 4294967295", seeds);
         o.firstSeed = static_cast<uint32_t>(a);
         o.lastSeed = static_cast<uint32_t>(b);
     }
@@ -229,32 +228,32 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
         long long k, total;
         if (slash == std::string::npos || !parseWhole(shard.substr(slash + 1), 1, 100000, total) ||
             !parseWhole(shard.substr(0, slash), 1, total, k))
-            return refuse("--shard must be K/N with 1 <= K <= N", shard);
+            return refusal("--shard must be K/N with 1 <= K <= N", shard);
         o.shard = static_cast<int>(k);
         o.shardCount = static_cast<int>(total);
     }
     if (app.count("--jobs")) {
-        if (!parseWhole(jobs, 1, 256, a)) return refuse("--jobs must be a number 1..256", jobs);
+        if (!parseWhole(jobs, 1, 256, a)) return refusal("--jobs must be a number 1..256", jobs);
         o.jobs = static_cast<int>(a);
     }
-    if (o.jobs > 1 && app.count("--shard")) return refuse("--jobs makes its own shards; drop --shard", "--jobs");
+    if (o.jobs > 1 && app.count("--shard")) return refusal("--jobs makes its own shards; drop --shard", "--jobs");
     if (!app.count("--shard") && o.jobs == 1) {
         FlagsOutcome slurm = shardFromSlurm(o);
         if (!slurm.run) return slurm;
     }
     if (o.singleStream && (o.shardCount > 0 || o.jobs > 1 || o.resume))
-        return refuse("--single-stream cannot be split or resumed (each result depends on all before it)",
+        return refusal("--single-stream cannot be split or resumed (each result depends on all before it)",
                       o.shardCount > 0 ? "--shard" : o.jobs > 1 ? "--jobs" : "--resume");
     if (o.singleStream && app.count("--seeds"))
-        return refuse("--single-stream takes no seed: every replication would be the same", "--seeds");
+        return refusal("--single-stream takes no seed: every replication would be the same", "--seeds");
     return {true, exitClean, ""};
 }
 
 std::vector<std::string> batchFlags(const BatchOptions& o)
 {
-    static const char* datasets[] = {"", "J30", "J60", "J90", "J120"};
-    static const char* dists[] = {"", "U1", "B1", "U2", "B2", "EXP"};
-    static const char* methods[] = {"default", "HV", "LV"};
+    const char* const* datasets = datasetLabels;
+    const char* const* dists = distLabels;
+    const char* const methods[] = {"default", methodLabels[1], methodLabels[2]};
     std::string distList;
     for (int d = 1; d <= 5; ++d)
         if (o.dist[d]) distList += (distList.empty() ? "" : ",") + std::string(dists[d]);

@@ -1,17 +1,16 @@
 // --jobs N: this program started N times as shard processes on one machine, waited for, and
 // their files merged, so the result equals a one-process run (CPU column apart).
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "batch/batch.h"
-#include "driver/driver.h"
-#include "project/state.h"
+#include "cli/stopSignals.h"
+#include "cli/workers.h"
+#include "solve/solve.h"
 
 static pid_t workers[256];
 static int workerNum = 0;
@@ -23,6 +22,15 @@ static void forwardSignal(int sig)
         if (workers[w] > 0) kill(workers[w], sig);
 }
 
+// A worker is this program again, started with its shard's flags.
+static int execWorker(void* context)
+{
+    std::vector<char*>& childArgv = *static_cast<std::vector<char*>*>(context);
+    execv("/proc/self/exe", childArgv.data());
+    std::perror("tarvo: cannot start a worker");
+    return 127;
+}
+
 int runJobs(const BatchOptions& o)
 {
     // The workers get this run's flags as their own shard, and report no progress.
@@ -30,10 +38,7 @@ int runJobs(const BatchOptions& o)
     worker.jobs = 1;
     worker.quiet = true;
     worker.shardCount = o.jobs;
-    struct sigaction action = {};
-    action.sa_handler = forwardSignal;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    onStopSignals(forwardSignal);
 
     std::fflush(stdout);
     std::fflush(stderr);
@@ -45,12 +50,7 @@ int runJobs(const BatchOptions& o)
         childArgv.push_back(const_cast<char*>("run"));
         for (std::string& a : own) childArgv.push_back(a.data());
         childArgv.push_back(nullptr);
-        pid_t pid = fork();
-        if (pid == 0) {
-            execv("/proc/self/exe", childArgv.data());
-            std::perror("tarvo: cannot start a worker");
-            _exit(127);
-        }
+        pid_t pid = startWorker(execWorker, &childArgv);
         if (pid < 0) {
             std::perror("tarvo: cannot start a worker");
             forwardSignal(SIGTERM);
@@ -60,10 +60,7 @@ int runJobs(const BatchOptions& o)
     }
     int code = exitClean;
     for (int w = 0; w < workerNum; ++w) {
-        int status = 0;
-        while (waitpid(workers[w], &status, 0) < 0 && errno == EINTR) {
-        }
-        int workerCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        int workerCode = reapWorker(workers[w]);
         if (workerCode != exitClean) {
             std::fprintf(stderr, "tarvo: worker %d of %d ended with exit code %d\n", w + 1, o.jobs, workerCode);
             if (code == exitClean || workerCode > 128) code = workerCode;

@@ -7,14 +7,6 @@
 #include <vector>
 
 #include "batch/batch.h"
-#include "driver/driver.h"
-
-// Instance file stem of instance number inst of a data set label, e.g. J30 and 163 give j3017_3.
-static std::string instanceStem(const std::string& dataset, int group, int instance)
-{
-    std::string set = dataset.substr(1);
-    return "j" + set + std::to_string(group) + "_" + std::to_string(instance);
-}
 
 static std::string sameRunKey(const RunIdentity& id)
 {

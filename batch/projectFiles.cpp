@@ -120,31 +120,6 @@ bool listProjectFiles(const std::vector<std::string>& paths, std::vector<Project
     return true;
 }
 
-uint64_t stemHash(const std::string& stem)
-{
-    uint64_t h = 0xcbf29ce484222325ull;
-    for (unsigned char c : stem) h = (h ^ c) * 0x100000001b3ull;
-    return h;
-}
-
-uint64_t mix64(uint64_t z)
-{
-    z += 0x9E3779B97F4A7C15ull;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-}
-
-bool validRunName(const std::string& name)
-{
-    if (name.empty() || name.size() > 64 || name[0] == '.' || name[0] == '-') return false;
-    for (char c : name)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-              c == '.' || c == '+'))
-            return false;
-    return name != "J30" && name != "J60" && name != "J90" && name != "J120";
-}
-
 std::string runNameOf(const BatchOptions& o)
 {
     if (!o.name.empty()) return o.name;

@@ -13,7 +13,7 @@
 #include "benchSupport.h"
 #include "durations/durations.h"
 #include "engine/engine.h"
-#include "evaluate/scenarios.h"
+#include "simulation/scenarios.h"
 #include "project/cpm.h"
 #include "project/state.h"
 

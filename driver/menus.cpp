@@ -6,6 +6,7 @@
 
 #include "driver/driver.h"
 #include "project/state.h"
+#include "solve/solve.h"
 
 // Outcome of reading one answer.
 enum { answerNumber, answerNotNumber, answerEnd };
@@ -37,21 +38,6 @@ static bool ask(const char* prompt, const char* question, const char* invalid, i
         if (value >= low && value <= high) return true;
         std::printf(invalid, value);
     }
-}
-
-void fillLabels()
-{
-    datasetName[1] = "J30";
-    datasetName[2] = "J60";
-    datasetName[3] = "J90";
-    datasetName[4] = "J120";
-    distName[1] = "U1";
-    distName[2] = "B1";
-    distName[3] = "U2";
-    distName[4] = "B2";
-    distName[5] = "EXP";
-    varName[1] = "HV";
-    varName[2] = "LV";
 }
 
 int runMenus()

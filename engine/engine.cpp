@@ -36,6 +36,30 @@
 #include "project/platform.h"
 #include "project/state.h"
 
+// ---- Tables kept from run to run (this file alone reads and writes them) ----
+// The list's places as the resource-based engines use them, rebuilt only when the list, its
+// activities' requirement rows, resNum or the capacities differ from the previous run's (a list is
+// run 10 to 1000 times in a row). Lane l is the 16-bit lane l of a packed amount (see engine.cpp);
+// places are bits p % 64 of word p / 64.
+static uint8_t fitList[actDim];              // the list at places 1..fitNum, part of the key
+static uint8_t fitReq[actDim][resDim];       // resReq rows of activities 1..fitNum, part of the key
+static int32_t fitNum;                       // places covered; 0 before the first resource-based run
+static int32_t fitResNum;                    // resNum, part of the key
+static uint64_t fitCaps;                     // packed capacities, the rest of the key
+static uint64_t fitNeed[actDim];             // packed requirements at places 1..fitNum
+static uint8_t fitPos[actDim];               // each activity's place in fitList
+static uint64_t fitSet[maxRes][256][2];      // [l][v]: places needing at most v in lane l, v up to its capacity
+// The extra arcs as the rule with arcs uses them, rebuilt only when the arc sets of activities
+// 1..arcNum differ from the previous run's (a policy's arcs are run 10 to 1000 times in a row).
+static ActSet arcFinKey[actDim];             // extraFinPred of activities 1..arcNum, part of the key
+static ActSet arcStartKey[actDim];           // extraStartPred of the same, the rest of the key
+static int32_t arcNum;                       // activities covered; 0 before the first run with arcs
+static uint16_t arcCount[actDim];            // extra arcs into each activity
+static uint8_t finArcNum[actDim];            // finish-to-start arcs out of each activity; their
+static uint8_t finArcOut[actDim][actDim];    // targets (activities, not list places) at 1..finArcNum
+static uint8_t startArcNum[actDim];          // start-to-start arcs out of each activity; their
+static uint8_t startArcOut[actDim][actDim];  // targets at 1..startArcNum
+
 // ---- Packed resource amounts ----
 
 // Amounts sit in their lanes sixteen times over: at most 255 * 16 = 4080, so the top bit of every

@@ -2,47 +2,6 @@
 // scenarios, one results file per input file and evaluation distribution, and a console summary.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
-// The command, argv[0] being the word evaluate; returns the exit code (0 done, 1 incomplete, 2 bad flags or input, 128 + N signal N).
+// The command, argv[0] being the word evaluate; returns the exit code (0 done, 1 incomplete, 2 bad
+// flags or input, 128 + N signal N).
 int runEvaluate(int argc, char** argv);
-
-// ---- Evaluation files (evalFiles.cpp), shared with `tarvo summarize` ----
-
-// One row of an evaluation file: one policy of one instance under one evaluation distribution.
-// Empty numeric fields (in_sample, bias without the batch .csv; the paired columns of ph1 rows)
-// read as NaN. The columns are those of the list in evalFiles.cpp, run_version last; a file run's
-// rows leave group and instance empty (0 here) and name the project in two more columns, file and
-// stem, as its batch results do.
-struct EvalRow {
-    std::string dataset, distribution, evalDistribution, method, config, runSeed;
-    int group = 0, instance = 0;
-    std::string file, stem;           // a file run's rows only
-    std::string policy;               // "ph1" or "ph2"
-    long runs = 0;
-    uint32_t evalSeed = 0;
-    double lowerBound = 0, inSample = 0, mean = 0, stderrOfMean = 0, ci95Low = 0, ci95High = 0, sd = 0;
-    double p50 = 0, p90 = 0, p95 = 0, p99 = 0, gap = 0, bias = 0, pairedDiff = 0, pairedStderr = 0;
-    std::string version;              // of the program that evaluated
-    std::string runVersion;           // of the batch run that found the policy ("" without its .csv)
-};
-
-std::string evalCsvHeader(bool fileRun = false);
-// The row in the layout its stem says: a file run's when stem is not empty.
-std::string evalCsvLine(const EvalRow& row);
-// Reads the complete rows (lines ended by a line feed) of an evaluation file of either layout;
-// false with a message naming the file and line when it is not one.
-bool readEvalCsv(const std::string& path, std::vector<EvalRow>& rows, std::string& error);
-// Writes a number so that it reads back bit for bit (NaN as an empty field).
-std::string exactNumber(double value);
-
-// Statistics of runs makespans of two policies on the same scenarios (ph1 in m1, ph2 in m2): fills
-// the numeric columns of both rows (lower bound and in-sample values already set). The two arrays
-// are sorted in place for the percentiles.
-void fillEvalStatistics(EvalRow& ph1, EvalRow& ph2, std::vector<float>& m1, std::vector<float>& m2);
-// Two-sided 95 % quantile of Student's t with df degrees of freedom (Boost.Math).
-double tQuantile975(double df);
-// Phase 2 significantly better (+1), worse (-1) or neither (0) than Phase 1, paired, 5 %.
-int pairedVerdict(const EvalRow& ph2);

@@ -12,6 +12,22 @@
 #include "project/sortPlaces.h"
 #include "project/state.h"
 
+// ---- Parts kept from call to call (this file alone reads and writes them) ----
+static uint64_t reqLanes[actDim];            // each activity's requirements in the lanes of resProfile
+// Parts of a justification that depend on the project alone (a Phase 1 justifies some 200 lists of
+// one project), rebuilt only when an input they come from differs from the previous call's.
+static int32_t justNum;                      // activities covered; 0 before the first justification
+static int32_t justResNum;                   // resNum, part of the key
+static uint8_t justReq[actDim][resDim];      // resReq rows 1..justNum, part of the key
+static uint16_t justDur[actDim];             // dur, part of the key
+static float justLateStart[actDim];          // lateStart, part of the key
+static float justLateFinish[actDim];         // lateFinish, the rest of the key
+static uint8_t lateStartTies[actDim];        // activities 2..n-1 by truncated latest start, at 0..n-3
+static uint8_t lateFinishTies[actDim];       // the same by truncated latest finish, descending
+static bool justZeroDurations;               // some activity other than 1 and n takes no time
+
+void forgetKeptJustifyParts() { justNum = 0; }
+
 // Bound of the right shift before any successor is seen; larger than every horizon.
 static constexpr float noSuccessorBound = 9999999.0f;
 

@@ -10,6 +10,9 @@
 void runPhase1();
 // Double justification with nominal durations; rewrites list[1..actNum] in place. Returns 0.
 int justifyList(uint8_t* list);
+// Makes the next justification build every part it keeps between calls afresh, as after a change
+// of project (for tests that compare a warm justification with a cold one).
+void forgetKeptJustifyParts();
 // Builds one precedence-feasible list into list[1..actNum].
 void constructActList(uint8_t* list);
 // Place 1..eligCount of eligList chosen by mode (-1 biased sampling, 0 uniform, s >= 1 elite slot s).

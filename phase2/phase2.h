@@ -61,3 +61,9 @@ void mutate();
 extern bool candDrawable[maxCand + 1];
 // Fills candDrawable for the current candProb[1..candNum]; buildCandidateArcs calls it.
 void markDrawableCandidates();
+
+// ---- The policy in force after Phase 2 (policyInForce.cpp) ----
+// The extra arcs that hold with bestList once Phase 2 has run, as an arc list (triple k at bytes
+// 3k..3k+2; room for arcListDim bytes): for LV the start-to-start chain left by the removal, for
+// HV the arcs of the best member (none when the genetic algorithm did not run). Returns their count.
+int policyArcsInForce(uint8_t* arcList);

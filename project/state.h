@@ -78,28 +78,8 @@ extern float startTime[actDim];              // -1 = not started
 extern float finishTime[actDim];             // finishTime[actNum] is the makespan
 extern ActSet extraFinPred[actDim];          // f in extraFinPred[t]: t starts after f finishes
 extern ActSet extraStartPred[actDim];        // f in extraStartPred[t]: t starts after f starts
-// The list's places as the resource-based engines use them, rebuilt only when the list, its
-// activities' requirement rows, resNum or the capacities differ from the previous run's (a list is
-// run 10 to 1000 times in a row). Lane l is the 16-bit lane l of a packed amount (see engine.cpp);
-// places are bits p % 64 of word p / 64.
-extern uint8_t fitList[actDim];              // the list at places 1..fitNum, part of the key
-extern uint8_t fitReq[actDim][resDim];       // resReq rows of activities 1..fitNum, part of the key
-extern int32_t fitNum;                       // places covered; 0 before the first resource-based run
-extern int32_t fitResNum;                    // resNum, part of the key
-extern uint64_t fitCaps;                     // packed capacities, the rest of the key
-extern uint64_t fitNeed[actDim];             // packed requirements at places 1..fitNum
-extern uint8_t fitPos[actDim];               // each activity's place in fitList
-extern uint64_t fitSet[maxRes][256][2];      // [l][v]: places needing at most v in lane l, v up to its capacity
-// The extra arcs as the rule with arcs uses them, rebuilt only when the arc sets of activities
-// 1..arcNum differ from the previous run's (a policy's arcs are run 10 to 1000 times in a row).
-extern ActSet arcFinKey[actDim];             // extraFinPred of activities 1..arcNum, part of the key
-extern ActSet arcStartKey[actDim];           // extraStartPred of the same, the rest of the key
-extern int32_t arcNum;                       // activities covered; 0 before the first run with arcs
-extern uint16_t arcCount[actDim];            // extra arcs into each activity
-extern uint8_t finArcNum[actDim];            // finish-to-start arcs out of each activity; their
-extern uint8_t finArcOut[actDim][actDim];    // targets (activities, not list places) at 1..finArcNum
-extern uint8_t startArcNum[actDim];          // start-to-start arcs out of each activity; their
-extern uint8_t startArcOut[actDim][actDim];  // targets at 1..startArcNum
+// (The tables the engine and the justification keep from run to run are private to engine.cpp
+// and justifyList.cpp.)
 
 // ---- Phase 1: construction counter, elite pool, best list, justification profile ----
 extern int32_t ph1Iter;                      // constructions done in this Phase 1
@@ -110,18 +90,6 @@ extern uint8_t eliteOrder[maxPop + 1];       // slots sorted by eliteVal, places
 extern uint8_t* bestList;                    // the best elite list, handed to Phase 2
 extern uint64_t resProfile[max_time + 1];    // justification: free capacity per time unit 0..max_time,
                                              // resource r in 16-bit lane r - 1 (all four tested at once)
-extern uint64_t reqLanes[actDim];            // each activity's requirements in the same lanes
-// Parts of a justification that depend on the project alone (a Phase 1 justifies some 200 lists of
-// one project), rebuilt only when an input they come from differs from the previous call's.
-extern int32_t justNum;                      // activities covered; 0 before the first justification
-extern int32_t justResNum;                   // resNum, part of the key
-extern uint8_t justReq[actDim][resDim];      // resReq rows 1..justNum, part of the key
-extern uint16_t justDur[actDim];             // dur, part of the key
-extern float justLateStart[actDim];          // lateStart, part of the key
-extern float justLateFinish[actDim];         // lateFinish, the rest of the key
-extern uint8_t lateStartTies[actDim];        // activities 2..n-1 by truncated latest start, at 0..n-3
-extern uint8_t lateFinishTies[actDim];       // the same by truncated latest finish, descending
-extern bool justZeroDurations;               // some activity other than 1 and n takes no time
 
 // ---- Phase 2, HV: candidate arc network ----
 extern int32_t candNum;                      // candidates kept, at most maxCand

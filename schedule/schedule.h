@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "batch/policyRecord.h"
+#include "results/policyRecord.h"
 
 // `tarvo schedule ...` (argv[0] is the word "schedule"); returns the exit code (2 for unusable input).
 int runSchedule(int argc, char** argv);

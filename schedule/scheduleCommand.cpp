@@ -9,16 +9,21 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include "batch/batch.h"
-#include "evaluate/policy.h"
-#include "evaluate/scenarios.h"
+#include "cli/exitCodes.h"
+#include "cli/flagStyle.h"
+#include "config/labels.h"
 #include "project/platform.h"
 #include "project/state.h"
+#include "results/csvFields.h"
+#include "results/runNames.h"
 #include "schedule/schedule.h"
+#include "simulation/policy.h"
+#include "simulation/scenarios.h"
 
-static int refuse(const std::string& message)
+// A refusal of the command: the message on standard error, exit code 2.
+static int refused(const std::string& message)
 {
-    std::fprintf(stderr, "tarvo schedule: %s\n", message.c_str());
+    refuse("tarvo schedule", message);
     return exitUsage;
 }
 
@@ -154,7 +159,7 @@ int runSchedule(int argc, char** argv)
         ->check(CLI::IsMember({"ph1", "ph2"}))->capture_default_str();
     app.add_option("--scenario", scenario, "nominal, or run K of tarvo evaluate")->capture_default_str();
     app.add_option("--dist", evalDist, "distribution of the scenario (default: the one searched for)")
-        ->check(CLI::IsMember({"U1", "B1", "U2", "B2", "EXP"}));
+        ->check(CLI::IsMember(std::vector<std::string>(distLabels + 1, distLabels + 1 + distCount)));
     app.add_option("--seed", seed, "seed of the scenario streams, as in tarvo evaluate")->capture_default_str();
     app.add_option("--levels", levels, "scenario from the L-level tabulation, as in tarvo evaluate (0: exact)")
         ->check(CLI::Range(0, 1000000))->capture_default_str();
@@ -182,33 +187,31 @@ int runSchedule(int argc, char** argv)
         char* end = nullptr;
         run = std::strtol(scenario.c_str(), &end, 10);
         if (scenario.empty() || *end != '\0' || run < 1 || run > 1000000000L)
-            return refuse("--scenario " + scenario + ": neither \"nominal\" nor a run number 1, 2, ...");
+            return refused("--scenario " + scenario + ": neither \"nominal\" nor a run number 1, 2, ...");
     }
 
     PolicyRecord record;
     std::string error;
     if (which.size() == 1) {
-        if (!findFileRunRecord(file, which[0], record, error)) return refuse(error);
+        if (!findFileRunRecord(file, which[0], record, error)) return refused(error);
     } else {
         long long group = 0, instance = 0;
         if (!parseWhole(which[0], 1, 60, group) || !parseWhole(which[1], 1, 10, instance))
-            return refuse("\"" + which[0] + " " + which[1] + "\": not a parameter group 1..60 and an instance 1..10");
+            return refused("\"" + which[0] + " " + which[1] + "\": not a parameter group 1..60 and an instance 1..10");
         if (!findPolicyRecord(file, static_cast<int>(group), static_cast<int>(instance), record, error))
-            return refuse(error);
+            return refused(error);
     }
     if (evalDist.empty()) evalDist = record.distribution;
     setKeyWaits(false);
     uint8_t list[actDim] = {};
-    if (!loadPolicyQuietly(record, folder, file, list, error)) return refuse(error);
+    if (!loadPolicyQuietly(record, folder, file, list, error)) return refused(error);
 
     // The durations of run K are those tarvo evaluate draws for this instance, distribution and seed.
     float durations[actDim] = {};
     if (run == 0) {
         for (int a = 1; a <= actNum; ++a) durations[a] = static_cast<float>(dur[a]);
     } else {
-        static const char* const dists[] = {"", "U1", "B1", "U2", "B2", "EXP"};
-        int dist = 1;
-        while (evalDist != dists[dist]) ++dist;
+        int dist = labelIndex(evalDist, distLabels, distCount);
         static ScenarioSource source;   // large tables: kept off the stack
         makeScenarioSource(source, scenarioKeyOf(record, dist, seed), dist, levels);
         drawScenario(source, run, durations);
@@ -247,5 +250,5 @@ int runSchedule(int argc, char** argv)
         out = jsonText(head, arcs, durations, critical);
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : refuse("standard output cannot be written");
+    return std::fflush(stdout) == 0 ? 0 : refused("standard output cannot be written");
 }

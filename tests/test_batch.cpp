@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "batch/batch.h"
-#include "batch/policyRecord.h"
+#include "results/policyRecord.h"
 
 // A J30 policy line as the batch run writes it: list 1..32 in order, two arcs.
 static std::string goodLine(const std::string& replace = "", const std::string& with = "")

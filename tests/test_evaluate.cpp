@@ -12,11 +12,11 @@
 
 #include "durations/durations.h"
 #include "engine/engine.h"
-#include "evaluate/betaQuantile.h"
-#include "evaluate/policy.h"
-#include "evaluate/scenarios.h"
 #include "project/platform.h"
 #include "project/state.h"
+#include "simulation/betaQuantile.h"
+#include "simulation/policy.h"
+#include "simulation/scenarios.h"
 #include "support/testSupport.h"
 
 namespace {

@@ -373,7 +373,7 @@ TEST(justify, keptProjectPartsFollowEveryChangeOfTheirInputs)
         std::memcpy(cold, constructed, actDim);
         justifyList(warm);
         std::vector<float> warmStart(startTime, startTime + actNum + 1);
-        justNum = 0;
+        forgetKeptJustifyParts();
         justifyList(cold);
         EXPECT_EQ(std::memcmp(warm, cold, actNum + 1), 0) << where;
         EXPECT_EQ(std::vector<float>(startTime, startTime + actNum + 1), warmStart) << where;

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/driver.h"
+#include "solve/solve.h"
 #include "project/checkState.h"
 #include "project/platform.h"
 #include "project/reader.h"

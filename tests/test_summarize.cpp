@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "batch/batch.h"
-#include "evaluate/evaluate.h"
-#include "evaluate/summarize.h"
+#include "results/evalCsv.h"
+#include "simulation/statistics.h"
+#include "summarize/summarize.h"
 #include "support/testSupport.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "batch/batch.h"
-#include "batch/policyRecord.h"
+#include "results/policyRecord.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

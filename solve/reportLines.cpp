@@ -3,8 +3,8 @@
 #include <iomanip>
 #include <sstream>
 
-#include "driver/driver.h"
 #include "project/state.h"
+#include "solve/solve.h"
 
 // The name stream lives for the whole run and is emptied for every pass.
 static std::ostringstream nameStream;

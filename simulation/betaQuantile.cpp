@@ -1,6 +1,6 @@
 // The tabulated beta quantile: nodes from Boost.Math's ibeta_inv, their slopes from the density,
 // and the cubic Hermite interpolation in (ln u, ln x) coordinates used by every beta draw.
-#include "evaluate/betaQuantile.h"
+#include "simulation/betaQuantile.h"
 
 #include <boost/math/special_functions/beta.hpp>
 #include <cmath>

@@ -1,7 +1,7 @@
 // `tarvo summarize`: per row, the averages over instances within each seed, then over seeds; the
 // 95 % t-interval of the Phase 2 gap over the seeds' averages (two or more seeds) or over the
 // instances (one seed); and the three output formats.
-#include "evaluate/summarize.h"
+#include "summarize/summarize.h"
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
@@ -13,9 +13,12 @@
 #include <set>
 #include <tuple>
 
-#include "batch/batch.h"
-#include "driver/driver.h"
-#include "evaluate/evaluate.h"
+#include "cli/exitCodes.h"
+#include "cli/flagStyle.h"
+#include "results/csvFields.h"
+#include "results/evalCsv.h"
+#include "results/resultsCsv.h"
+#include "simulation/statistics.h"
 
 namespace {
 
@@ -34,22 +37,6 @@ struct Group {
     std::map<std::string, SeedData> seeds;    // by run_seed
     std::string evalVersion, evalFile;        // the evaluating program's version, and a file of it
 };
-
-double meanOf(const std::vector<double>& x)
-{
-    double sum = 0;
-    for (double v : x) sum += v;
-    return x.empty() ? NAN : sum / x.size();
-}
-
-// Half-width of the 95 % t-interval of the mean of x.
-double halfWidth(const std::vector<double>& x)
-{
-    if (x.size() < 2) return NAN;
-    double m = meanOf(x), squares = 0;
-    for (double v : x) squares += (v - m) * (v - m);
-    return tQuantile975(x.size() - 1.0) * std::sqrt(squares / (x.size() - 1) / x.size());
-}
 
 // The header line of path; false with the system's reason when the file cannot be opened.
 bool firstLine(const std::string& path, std::string& line, std::string& error)
@@ -258,15 +245,8 @@ int runSummarize(int argc, char** argv)
     app.add_option("--format", format, "md (default), csv or latex")->check(CLI::IsMember({"md", "csv", "latex"}));
     app.add_option("files", files, "results files (.csv) of batch runs and evaluations, PSPLIB sets or file runs")
         ->required();
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::printf("%s", app.help().c_str());
-        return exitClean;
-    } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "tarvo summarize: %s (see --help)\n", e.what());
-        return exitUsage;
-    }
+    int code = exitClean;
+    if (!parseCommandFlags(app, argc, argv, "tarvo summarize", code)) return code;
     std::vector<SummaryRow> rows;
     std::string error;
     if (!summarizeFiles(files, rows, error)) {

@@ -1,9 +1,10 @@
 // Policy records of the .jsonl files: the checked reader and the writer whose key order and
 // spelling are the file format (see policyRecord.h).
-#include "batch/policyRecord.h"
+#include "results/policyRecord.h"
 
-#include "batch/batch.h"
+#include "config/labels.h"
 #include "project/limits.h"
+#include "results/runNames.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,10 +14,11 @@
 
 using Json = nlohmann::ordered_json;
 
-static const char* datasetNames[] = {"J30", "J60", "J90", "J120"};
+// The names a record may give, without the labels' unused entry 0.
+static const char* const* datasetNames = datasetLabels + 1;
 static const int datasetSizes[] = {30, 60, 90, 120};
-static const char* distributionNames[] = {"U1", "B1", "U2", "B2", "EXP"};
-static const char* methodNames[] = {"HV", "LV"};
+static const char* const* distributionNames = distLabels + 1;
+static const char* const* methodNames = methodLabels + 1;
 
 // x as a whole number in [low, high] (JSON allows numbers beyond 64 bits; they fail here).
 static bool wholeValue(const Json& x, int64_t low, int64_t high, int64_t& value)

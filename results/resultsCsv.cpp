@@ -1,5 +1,5 @@
-// Machine-readable results of batch runs: one CSV row per instance, the policy found as JSON Lines,
-// and the report rebuilt from rows, so a resumed or merged run writes what one process would.
+// Results files of batch runs: one CSV row per instance, written exactly and read back checked,
+// and the policy lines of the .jsonl beside them joined to their rows.
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,11 +13,13 @@
 #include <map>
 #include <sstream>
 
-#include "batch/batch.h"
-#include "batch/policyRecord.h"
+#include "results/resultsCsv.h"
+
+#include "config/labels.h"
 #include "config/version.h"
-#include "driver/driver.h"
-#include "project/state.h"
+#include "results/csvFields.h"
+#include "results/policyRecord.h"
+#include "results/runNames.h"
 
 std::string programVersion() { return std::string(tarvoVersion) + "+" + tarvoGitHash; }
 
@@ -45,13 +47,6 @@ std::string csvHeader(bool fileRun)
 
 // Numbers are written so that reading them back gives the same bits: makespans and the bound are
 // floats widened to double (9 significant digits suffice), gaps and times doubles (17).
-static std::string exact(double value, int digits)
-{
-    char text[40];
-    std::snprintf(text, sizeof text, "%.*g", digits, value);
-    return text;
-}
-
 std::string csvLine(const RunIdentity& id, const ResultRow& row)
 {
     std::ostringstream line;
@@ -63,9 +58,9 @@ std::string csvLine(const RunIdentity& id, const ResultRow& row)
     else
         line << row.group << "," << row.instance << "," << (row.group - 1) * 10 + row.instance << ",";
     line
-         << row.activities << "," << exact(row.lowerBound, 9) << "," << exact(row.ph1Makespan, 9) << ","
-         << exact(row.ph1Gap, 17) << "," << exact(row.ph2Makespan, 9) << "," << exact(row.ph2Gap, 17) << ","
-         << exact(row.smallerGap, 17) << "," << exact(row.cpuSeconds, 17) << "," << row.streamSeed << ","
+         << row.activities << "," << exactDigits(row.lowerBound, 9) << "," << exactDigits(row.ph1Makespan, 9) << ","
+         << exactDigits(row.ph1Gap, 17) << "," << exactDigits(row.ph2Makespan, 9) << "," << exactDigits(row.ph2Gap, 17) << ","
+         << exactDigits(row.smallerGap, 17) << "," << exactDigits(row.cpuSeconds, 17) << "," << row.streamSeed << ","
          << id.version << "," << (row.host.empty() ? hostName() : row.host);
     if (id.fileRun) line << "," << row.file << "," << row.stem;
     return line.str();
@@ -75,56 +70,20 @@ std::string csvLine(const RunIdentity& id, const ResultRow& row)
 // Reading results files back (resume, merge, summaries)
 // ---------------------------------------------------------------------------------------------
 
-static std::vector<std::string> splitCsv(const std::string& line)
-{
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t comma = line.find(',', start);
-        fields.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (comma == std::string::npos) return fields;
-        start = comma + 1;
-    }
-}
-
-bool parseWhole(const std::string& text, long long low, long long high, long long& value)
-{
-    if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    value = std::strtoll(text.c_str(), nullptr, 10);
-    return value >= low && value <= high;
-}
-
-static bool finiteNumber(const std::string& text, double& value)
-{
-    if (text.empty() || text.size() > 40) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return *end == '\0' && std::isfinite(value);
-}
-
-static bool oneOf(const std::string& text, std::initializer_list<const char*> names)
-{
-    for (const char* name : names)
-        if (text == name) return true;
-    return false;
-}
-
 // The identity columns name files (merge writes <dataset>-<distribution>-...), so only the
 // values the program writes are accepted.
 static bool knownIdentity(const RunIdentity& id)
 {
     long long a, b;
-    if (id.fileRun)
-        return validRunName(id.dataset) && oneOf(id.distribution, {"U1", "B1", "U2", "B2", "EXP"}) &&
-               oneOf(id.method, {"HV", "LV"}) && parseWhole(id.config, 1, 1000000000, a) &&
-               (id.runSeed == "single" || parseWhole(id.runSeed, 0, 4294967295LL, a)) &&
-               parseWhole(id.groups, 1, maxRunFiles, a) && id.version.find('/') == std::string::npos;
+    bool common = labelIndex(id.distribution, distLabels, distCount) != 0 &&
+                  labelIndex(id.method, methodLabels, methodCount) != 0 &&
+                  parseWhole(id.config, 1, 1000000000, a) &&
+                  (id.runSeed == "single" || parseWhole(id.runSeed, 0, 4294967295LL, a)) &&
+                  id.version.find('/') == std::string::npos;
+    if (id.fileRun) return common && validRunName(id.dataset) && parseWhole(id.groups, 1, maxRunFiles, a);
     std::size_t dash = id.groups.find('-');
-    return oneOf(id.dataset, {"J30", "J60", "J90", "J120"}) && oneOf(id.distribution, {"U1", "B1", "U2", "B2", "EXP"}) &&
-           oneOf(id.method, {"HV", "LV"}) && parseWhole(id.config, 1, 1000000000, a) &&
-           (id.runSeed == "single" || parseWhole(id.runSeed, 0, 4294967295LL, a)) && dash != std::string::npos &&
-           parseWhole(id.groups.substr(0, dash), 1, 60, a) && parseWhole(id.groups.substr(dash + 1), a, 60, b) &&
-           id.version.find('/') == std::string::npos;
+    return common && labelIndex(id.dataset, datasetLabels, datasetCount) != 0 && dash != std::string::npos &&
+           parseWhole(id.groups.substr(0, dash), 1, 60, a) && parseWhole(id.groups.substr(dash + 1), a, 60, b);
 }
 
 bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id, std::vector<ResultRow>& rows,
@@ -145,7 +104,7 @@ bool parseCsv(const std::string& text, const std::string& path, RunIdentity& id,
     while (std::getline(lines, line)) {
         ++lineNo;
         std::string where = path + ": line " + std::to_string(lineNo);
-        std::vector<std::string> f = splitCsv(line);
+        std::vector<std::string> f = splitCsvFields(line);
         if (static_cast<int>(f.size()) != columns) {
             error = where + " has " + std::to_string(f.size()) + " fields, not " + std::to_string(columns);
             return false;
@@ -244,73 +203,4 @@ bool attachPolicies(const std::string& path, std::vector<ResultRow>& rows, std::
         row.policy = policyLine(*it->second);
     }
     return true;
-}
-
-// ---------------------------------------------------------------------------------------------
-// The files of a complete pass
-// ---------------------------------------------------------------------------------------------
-
-static void sortByInstance(std::vector<ResultRow>& rows)
-{
-    std::sort(rows.begin(), rows.end(), [](const ResultRow& a, const ResultRow& b) { return rowInst(a) < rowInst(b); });
-}
-
-// The table that gives a file run's instance numbers their files, after the report's summary.
-static std::string fileTable(const std::vector<ResultRow>& rows)
-{
-    std::string table = "\nInst\tFile\n";
-    for (const ResultRow& row : rows) table += std::to_string(rowInst(row)) + "\t" + row.file + "\n";
-    return table;
-}
-
-std::string reportFromRows(std::vector<ResultRow> rows)
-{
-    sortByInstance(rows);
-    // The interactive program's writers print to the shared report stream; lending it a string
-    // buffer for the moment keeps one definition of the lines' format.
-    std::ostringstream text;
-    std::streambuf* file = static_cast<std::ostream&>(report).rdbuf(text.rdbuf());
-    report << "Inst\tPh1.makespan\tPh2.makespan\tBestGap%\tCPU(seconds)" << std::endl;
-    // The same order of additions as the interactive pass, so the averages come out identical.
-    solvedNum = 0;
-    ph1GapSum = 0;
-    ph2GapSum = 0;
-    cpuTimeSum = 0;
-    for (const ResultRow& row : rows) {
-        paramNum = row.group;
-        instNum = row.instance;
-        ph1Makespan = row.ph1Makespan;
-        ph2Makespan = row.ph2Makespan;
-        bestGap = row.ph2Gap;
-        cpuTime = row.cpuSeconds;
-        solvedNum += 1;
-        ph1GapSum += row.ph1Gap;
-        ph2GapSum += row.smallerGap;
-        cpuTimeSum += row.cpuSeconds;
-        writeInstanceLine();
-    }
-    writeSummary();
-    static_cast<std::ostream&>(report).rdbuf(file);
-    return text.str();
-}
-
-bool writeFinalFiles(const std::string& base, const RunIdentity& id, std::vector<ResultRow> rows, std::string& error)
-{
-    sortByInstance(rows);
-    std::string csvText = csvHeader(id.fileRun) + "\n", jsonText;
-    for (const ResultRow& row : rows) {
-        csvText += csvLine(id, row) + "\n";
-        jsonText += row.policy + "\n";
-    }
-    std::string reportText = reportFromRows(rows) + (id.fileRun ? fileTable(rows) : "");
-    return writeWhole(base + ".txt", reportText, error) && writeWhole(base + ".jsonl", jsonText, error) &&
-           writeWhole(base + ".csv", csvText, error);
-}
-
-std::string resultsBase(const std::string& reports, const RunIdentity& id, int shard, int shardCount)
-{
-    std::string base = reports + "/" + id.dataset + "-" + id.distribution + "-#" + id.config + "sch-" + id.method;
-    if (id.runSeed != "1" && id.runSeed != "single") base += "-seed" + id.runSeed;
-    if (shardCount > 0) base += "-shard" + std::to_string(shard) + "of" + std::to_string(shardCount);
-    return base;
 }

@@ -1,4 +1,4 @@
-// Output files of the batch commands: plain system writes with every failure caught and named,
+// Output files of the commands: plain system writes with every failure caught and named,
 // so no result is reported as kept when the disk refused it.
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "batch/batch.h"
+#include "results/outputFile.h"
+
+#include "cli/workers.h"
 
 static bool failed(const std::string& path, std::string& error)
 {
@@ -24,17 +26,8 @@ bool openOutput(OutputFile& file, const std::string& path, bool append, std::str
 
 bool writeOutput(OutputFile& file, const std::string& text, std::string& error)
 {
-    const char* at = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = write(file.fd, at, left);
-        if (n < 0 && errno == EINTR) continue;
-        // A short write is followed by one more, which returns the reason (EFBIG, ENOSPC).
-        if (n < 0) return failed(file.path, error);
-        at += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
+    // A short write is followed by one more, which returns the reason (EFBIG, ENOSPC).
+    return writeAllTo(file.fd, text) || failed(file.path, error);
 }
 
 bool closeOutput(OutputFile& file, std::string& error)
@@ -45,20 +38,31 @@ bool closeOutput(OutputFile& file, std::string& error)
     return close(fd) == 0 || failed(file.path, error);
 }
 
+bool openWhole(OutputFile& file, const std::string& path, std::string& error)
+{
+    file.finalPath = path;
+    return openOutput(file, path + ".new", false, error);
+}
+
+bool closeWhole(OutputFile& file, std::string& error)
+{
+    if (!closeOutput(file, error)) {
+        std::remove(file.path.c_str());
+        return false;
+    }
+    if (std::rename(file.path.c_str(), file.finalPath.c_str()) != 0) return failed(file.finalPath, error);
+    return true;
+}
+
 bool writeWhole(const std::string& path, const std::string& text, std::string& error)
 {
     OutputFile temp;
-    if (!openOutput(temp, path + ".new", false, error)) return false;
-    bool ok = writeOutput(temp, text, error);
-    std::string closeError;
-    if (!closeOutput(temp, closeError) && ok) {
-        error = closeError;
-        ok = false;
-    }
-    if (!ok) {
+    if (!openWhole(temp, path, error)) return false;
+    if (!writeOutput(temp, text, error)) {
+        std::string ignored;
+        closeOutput(temp, ignored);
         std::remove(temp.path.c_str());
         return false;
     }
-    if (std::rename(temp.path.c_str(), path.c_str()) != 0) return failed(path, error);
-    return true;
+    return closeWhole(temp, error);
 }

@@ -6,7 +6,7 @@
 #include <nlohmann/json_fwd.hpp>
 #include <string>
 
-#include "batch/policyRecord.h"
+#include "results/policyRecord.h"
 
 // Data set 1..4, distribution 1..5 and Phase 2 method of a record's labels (the reader has
 // checked them); isHV: Phase 1 ran the resource-based policy (HV) rather than the activity-based one.

@@ -1,6 +1,6 @@
 // Evaluation scenarios: the PCG64 stream per (instance, distribution, seed), its levels, and the
 // inverse CDFs of the five rules (exact, or the search's L-level tabulation); see scenarios.h.
-#include "evaluate/scenarios.h"
+#include "simulation/scenarios.h"
 
 #include <cmath>
 #include <map>
@@ -8,23 +8,9 @@
 #include <tuple>
 #include <utility>
 
-#include "batch/batch.h"
 #include "durations/durations.h"
-#include "evaluate/betaQuantile.h"
-
-uint64_t scenarioKey(int dataset, int group, int instance, int dist, uint32_t seed)
-{
-    return (uint64_t{seed} << 32) ^ (uint64_t(dataset) << 24) ^ (uint64_t(dist) << 16) ^ (uint64_t(group) << 8) ^
-           uint64_t(instance);
-}
-
-uint64_t fileScenarioKey(const std::string& stem, int dist, uint32_t seed)
-{
-    const uint64_t h = stemHash(stem);
-    // seed << 8 ^ dist is one-to-one (dist < 256); the hash is mixed first so that stems differing
-    // in one byte do not give keys differing in a few bits.
-    return mix64(mix64(h) ^ (uint64_t{seed} << 8) ^ uint64_t(dist));
-}
+#include "results/streamKeys.h"
+#include "simulation/betaQuantile.h"
 
 // ---- Tables kept for the process's lifetime ----
 

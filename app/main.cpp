@@ -1,15 +1,15 @@
-// Program entry of tarvo. Without arguments: the interactive program (the reports folder, the three
-// questions, one pass per chosen distribution, then a key press). With arguments: one command.
+// Program entry of tarvo: the table of commands. Without arguments the interactive program runs;
+// with arguments the first word names the command (flags alone are a batch run).
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "batch/batch.h"
+#include "cli/exitCodes.h"
 #include "driver/driver.h"
 #include "evaluate/evaluate.h"
-#include "evaluate/summarize.h"
-#include "project/platform.h"
 #include "schedule/schedule.h"
+#include "summarize/summarize.h"
 
 // A command gets the arguments from its own word on: argv[0] is the word (run, merge, ...).
 struct Command {
@@ -24,17 +24,6 @@ static const Command commands[] = {
     {"summarize", runSummarize},
     {"schedule", runSchedule},
 };
-
-static int runInteractive()
-{
-    makeDirectory("Reports");
-    int groups = runMenus();
-    if (groups == 0) return exitNoAnswer;
-    int code = runExperiment(groups);
-    std::printf("\nPress any key to exit...\n");
-    waitKey();
-    return code;
-}
 
 int main(int argc, char** argv)
 {

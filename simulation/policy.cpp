@@ -1,17 +1,19 @@
 // Policy records of batch runs for evaluation: the labels as numbers, the checks of the list and
 // arcs against the instance, and their installation in the engine's tables.
-#include "evaluate/policy.h"
+#include "simulation/policy.h"
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "config/labels.h"
 #include "engine/engine.h"
-#include "evaluate/scenarios.h"
 #include "phase2/phase2.h"
 #include "project/cpm.h"
 #include "project/platform.h"
 #include "project/reader.h"
 #include "project/state.h"
+#include "results/runNames.h"
+#include "simulation/scenarios.h"
 
 static bool fault(std::string& error, const std::string& file, int lineNo, const std::string& what)
 {
@@ -19,33 +21,15 @@ static bool fault(std::string& error, const std::string& file, int lineNo, const
     return false;
 }
 
-// Index of label in names[1..count]; the reader has checked that it is one of them.
-static int labelIndex(const std::string& label, const char* const* names, int count)
-{
-    for (int k = 1; k <= count; ++k)
-        if (label == names[k]) return k;
-    return 0;
-}
+int datasetOf(const PolicyRecord& r) { return labelIndex(r.dataset, datasetLabels, datasetCount); }
 
-int datasetOf(const PolicyRecord& r)
-{
-    static const char* const sets[] = {"", "J30", "J60", "J90", "J120"};
-    return labelIndex(r.dataset, sets, 4);
-}
+int distributionOf(const PolicyRecord& r) { return labelIndex(r.distribution, distLabels, distCount); }
 
-int distributionOf(const PolicyRecord& r)
-{
-    static const char* const dists[] = {"", "U1", "B1", "U2", "B2", "EXP"};
-    return labelIndex(r.distribution, dists, 5);
-}
-
-bool isHVRecord(const PolicyRecord& r) { return r.method == "HV"; }
+bool isHVRecord(const PolicyRecord& r) { return r.method == methodLabels[1]; }
 
 std::string instanceStem(const PolicyRecord& r)
 {
-    if (!r.stem.empty()) return r.stem;
-    static const char* const stems[] = {"", "j30", "j60", "j90", "j120"};
-    return stems[datasetOf(r)] + std::to_string(r.group) + "_" + std::to_string(r.instance);
+    return r.stem.empty() ? instanceStem(r.dataset, r.group, r.instance) : r.stem;
 }
 
 uint64_t scenarioKeyOf(const PolicyRecord& r, int dist, uint32_t seed)

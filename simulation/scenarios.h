@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "project/state.h"
+#include "results/streamKeys.h"
 
 struct BetaQuantileTable;
 
@@ -51,9 +52,7 @@ struct ScenarioSource {
     const float* row[actDim] = {};    // levels > 0: the activity's L-level row, entries 1..L
 };
 
-// Keys of the stream (see above): a PSPLIB instance's, and a file run's project's by its stem.
-uint64_t scenarioKey(int dataset, int group, int instance, int dist, uint32_t seed);
-uint64_t fileScenarioKey(const std::string& stem, int dist, uint32_t seed);
+// The keys of the stream (see above) are scenarioKey and fileScenarioKey of streamKeys.h.
 
 // Prepares the scenarios of the loaded instance (actNum, dur) for data set 1..4, group, instance,
 // distribution 1..5, seed and levels (0 = exact). Tables of beta shapes and of tabulations are

@@ -1,0 +1,104 @@
+// One unit of `tarvo evaluate`: a policy record's instance loaded once, both of its policies
+// run on the same scenarios under each distribution still to do, and the text of its rows.
+#include <unistd.h>
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "cli/exitCodes.h"
+#include "evaluate/evaluation.h"
+#include "project/state.h"
+#include "results/resultsCsv.h"
+#include "simulation/policy.h"
+#include "simulation/scenarios.h"
+#include "simulation/statistics.h"
+
+namespace evaluation {
+
+// Text of a samples line: the keys in their agreed order, makespans as floats (which read back
+// exactly). The first field, up to a tab, names the output for sorting; it is cut when the
+// file is completed.
+std::string samplesLine(const std::string& outputName, const EvalRow& r, const std::vector<float>& makespans)
+{
+    nlohmann::ordered_json head;
+    head["dataset"] = r.dataset;
+    head["distribution"] = r.distribution;
+    head["eval_distribution"] = r.evalDistribution;
+    head["method"] = r.method;
+    head["config"] = std::stoi(r.config);
+    putInstanceKeys(head, r.group, r.instance, r.file, r.stem);
+    head["policy"] = r.policy;
+    head["eval_seed"] = r.evalSeed;
+    head["runs"] = r.runs;
+    head["lower_bound"] = r.lowerBound;
+    head["mean"] = r.mean;
+    using FloatJson = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, float>;
+    std::string text = head.dump();
+    text.pop_back();
+    text += ",\"makespans\":" + FloatJson(makespans).dump() + "}";
+    return outputName + "\t" + text + "\n";
+}
+
+std::string runUnit(const Options& o, const Input& in, std::size_t k, const std::vector<int>& outputs,
+                    const std::vector<Output>& all)
+{
+    static std::vector<float> m1, m2, kept1, kept2;
+    const PolicyRecord& r = in.records[k];
+    uint8_t list[actDim];
+    std::string error;
+    if (!loadPolicy(r, o.instances, in.path, list, error)) {
+        refuse(error);
+        _exit(exitUsage);
+    }
+    float durations[actDim];
+    std::string message;
+    for (int out : outputs) {
+        const Output& output = all[out];
+        ScenarioSource source;
+        makeScenarioSource(source, scenarioKeyOf(r, output.dist, o.seed), output.dist, o.levels);
+        m1.resize(o.runs);
+        m2.resize(o.runs);
+        for (long run = 1; run <= o.runs; ++run) {
+            drawScenario(source, run, durations);
+            m1[run - 1] = runPhase1Policy(r, list, durations);
+            m2[run - 1] = runPhase2Policy(list, durations);
+        }
+        EvalRow rows[2];
+        for (int p = 0; p < 2; ++p) {
+            EvalRow& row = rows[p];
+            row.dataset = r.dataset;
+            row.distribution = r.distribution;
+            row.evalDistribution = output.label;
+            row.method = r.method;
+            row.config = std::to_string(r.config);
+            row.runSeed = in.runSeed;
+            row.group = r.group;
+            row.instance = r.instance;
+            row.file = r.file;
+            row.stem = r.stem;
+            row.policy = p == 0 ? "ph1" : "ph2";
+            row.evalSeed = o.seed;
+            row.lowerBound = earlyFinish[actNum];
+            // The search's own estimate compares only under the distribution it was made for.
+            row.inSample = output.dist != distributionOf(r) ? NAN : p == 0 ? in.inSample1[k] : in.inSample2[k];
+            row.version = programVersion();
+            row.runVersion = in.runVersion;
+        }
+        if (!o.samples.empty()) {
+            kept1 = m1;
+            kept2 = m2;
+        }
+        fillEvalStatistics(rows[0], rows[1], m1, m2);
+        std::string csv = evalCsvLine(rows[0]) + "\n" + evalCsvLine(rows[1]) + "\n";
+        std::string samples;
+        if (!o.samples.empty()) {
+            std::string name = output.path.substr(output.path.find_last_of('/') + 1);
+            samples = samplesLine(name, rows[0], kept1) + samplesLine(name, rows[1], kept2);
+        }
+        message += std::to_string(out) + " " + std::to_string(csv.size()) + " " + std::to_string(samples.size()) + "\n";
+        message += csv + samples;
+    }
+    return message;
+}
+
+}  // namespace evaluation
