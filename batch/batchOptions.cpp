@@ -31,9 +31,10 @@ const char* const commandList =
 
 static const char* runFooter =
     "Files per distribution and seed, in the reports folder:\n"
-    "<SET>-<DIST>-#<label>sch-<METHOD>[-seedN][-shardKofN] (-seedN for every seed but 1; a file\n"
-    "run's NAME stands for SET) with .txt (the report), .csv (one row per instance) and .jsonl (the\n"
-    "policy found); they carry a .part suffix until the pass is complete.\n"
+    "<SET>-<DIST>-#<label>sch-<METHOD>[-gA-B][-seedN|-single][-shardKofN] (-gA-B for groups other\n"
+    "than the whole set, -seedN for every seed but 1; a file run's NAME stands for SET) with .txt\n"
+    "(the report), .csv (one row per instance) and .jsonl (the policy found); they carry a .part\n"
+    "suffix until the pass is complete.\n"
     "Labels are read in any letter case (u1, Exp, hv, j30).\n"
     "Exit codes: 0 clean, 1 a pass incomplete (missing instance, failed write), 2 unusable flags\n"
     "or files, 128+N stopped by signal N.\n\n";
@@ -82,7 +83,10 @@ static bool parseDists(const std::string& v, bool* dist)
     }
 }
 
-// Shard from Slurm's array variables, when this process is one task of an array job.
+// Shard from Slurm's array variables, when this process is one task of an array job. The tasks
+// of `--array=A-B:S` carry the ids A, A+S, ... and the shard is the id's place among them. Where
+// the array's first id is not given, it follows from its last id and size, else it is 1. Arrays
+// whose ids are a list rather than a range are refused, since their tasks' places are unknown.
 static FlagsOutcome shardFromSlurm(BatchOptions& o)
 {
     const char* id = std::getenv("SLURM_ARRAY_TASK_ID");
@@ -90,17 +94,30 @@ static FlagsOutcome shardFromSlurm(BatchOptions& o)
     const char* count = std::getenv("SLURM_ARRAY_TASK_COUNT");
     const char* low = std::getenv("SLURM_ARRAY_TASK_MIN");
     const char* high = std::getenv("SLURM_ARRAY_TASK_MAX");
-    long long task, n, first = 0, last;
-    if (!parseWhole(id, 0, 1000000, task)) return refusal("SLURM_ARRAY_TASK_ID is not a task number", id);
-    if (low && !parseWhole(low, 0, 1000000, first)) return refusal("SLURM_ARRAY_TASK_MIN is not a number", low);
-    if (count && parseWhole(count, 1, 1000000, n)) {
-    } else if (high && parseWhole(high, first, 1000000, last)) {
-        n = last - first + 1;
-    } else {
+    const char* stepText = std::getenv("SLURM_ARRAY_TASK_STEP");
+    const long long maxId = 1000000;
+    long long task, n = 0, first = 1, last = 0, step = 1;
+    if (!parseWhole(id, 0, maxId, task)) return refusal("SLURM_ARRAY_TASK_ID is not a task number", id);
+    if (low && !parseWhole(low, 0, maxId, first)) return refusal("SLURM_ARRAY_TASK_MIN is not a number", low);
+    if (stepText && !parseWhole(stepText, 1, maxId, step))
+        return refusal("SLURM_ARRAY_TASK_STEP is not a step of 1 or more", stepText);
+    if (count && !parseWhole(count, 1, maxId, n)) return refusal("SLURM_ARRAY_TASK_COUNT is not a number of tasks", count);
+    if (high && !parseWhole(high, 0, maxId, last)) return refusal("SLURM_ARRAY_TASK_MAX is not a number", high);
+    if (!count && !high)
         return refusal("SLURM_ARRAY_TASK_ID is set but neither SLURM_ARRAY_TASK_COUNT nor _MAX", id);
-    }
-    if (task - first + 1 < 1 || task - first + 1 > n) return refusal("SLURM_ARRAY_TASK_ID lies outside the array", id);
-    o.shard = static_cast<int>(task - first + 1);
+    if (!low && high && count) first = last - (n - 1) * step;
+    if (high && last < first) return refusal("SLURM_ARRAY_TASK_MAX lies below the array's first task", high);
+    if (!count) n = (last - first) / step + 1;
+    // A list such as --array=3,7,8 has no place per id that every task would agree on.
+    if (high && ((last - first) % step != 0 || (last - first) / step + 1 != n))
+        return refusal("the array's task ids are not evenly spaced from SLURM_ARRAY_TASK_MIN to _MAX (a list such "
+                      "as --array=3,7,8?): give --shard K/N",
+                      id);
+    if (task < first || (task - first) % step != 0 || (task - first) / step + 1 > n)
+        return refusal("SLURM_ARRAY_TASK_ID is not one of the array's " + std::to_string(n) + " tasks " +
+                          std::to_string(first) + ", " + std::to_string(first + step) + ", ... (give --shard K/N)",
+                      id);
+    o.shard = static_cast<int>((task - first) / step + 1);
     o.shardCount = static_cast<int>(n);
     return {true, exitClean, ""};
 }
@@ -137,8 +154,8 @@ FlagsOutcome parseBatchFlags(const std::vector<std::string>& words, BatchOptions
     app.add_option("--groups", groups, "parameter groups to solve (default all: 1-48, J120 1-60)")->type_name("A[-B]");
     app.add_option("--seed", seed, "base of the per-instance random streams (default 1)")->type_name("N");
     app.add_option("--seeds", seeds, "one replication per seed A..B, each in files of its own")->type_name("A-B");
-    app.add_option("--shard", shard, "solve every N-th instance, starting with the K-th (default from "
-                   "SLURM_ARRAY_TASK_ID and the array's size when set)")->type_name("K/N");
+    app.add_option("--shard", shard, "solve every N-th instance, starting with the K-th (default in a "
+                   "Slurm array task: its place among the array's ids, and their number)")->type_name("K/N");
     app.add_option("--jobs", jobs, "run N shard processes on this machine and merge their files")->type_name("N");
     app.add_flag("--single-stream", o.singleStream, "one stream for the whole run, as the interactive program")
         ->disable_flag_override();

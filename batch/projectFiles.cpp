@@ -13,6 +13,7 @@
 #include "project/platform.h"
 #include "project/reader.h"
 #include "project/state.h"
+#include "solve/solve.h"
 
 // The base name of a path, without a trailing slash.
 static std::string baseName(std::string path)
@@ -184,7 +185,7 @@ bool checkDatasetFiles(const BatchOptions& o)
             bool mine = o.shardCount == 0 || o.jobs > 1 || ((paramNum - 1) * 10 + instNum - 1) % o.shardCount == o.shard - 1;
             if (!mine) continue;
             ++checked;
-            if (!readInstance()) ++unreadable;
+            if (!readInstance() && ++unreadable == 1) sayMissingSet();
         }
     std::fflush(stdout);
     if (unreadable == 0) return true;

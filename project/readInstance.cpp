@@ -122,14 +122,20 @@ static bool readAvailabilities()
 // The reader
 // ---------------------------------------------------------------------------------------------
 
-bool readInstance()
+const char* instancePath(int group, int inst)
 {
-    if (!projectFile.empty()) return readProjectFile(projectFile.c_str());
     // Any data set other than 1..3 reads from the J120 files, hence at index 0.
     static const char* setName[] = {"j120", "j30", "j60", "j90"};
     static char path[4096];
     std::snprintf(path, sizeof path, "%s/%s%d_%d.sm", instanceFolder.c_str(),
-                  setName[datasetType >= 1 && datasetType <= 3 ? datasetType : 0], paramNum, instNum);
+                  setName[datasetType >= 1 && datasetType <= 3 ? datasetType : 0], group, inst);
+    return path;
+}
+
+bool readInstance()
+{
+    if (!projectFile.empty()) return readProjectFile(projectFile.c_str());
+    const char* path = instancePath(paramNum, instNum);
     // A folder or a pipe at the file's name would crash or block the read: refused by what it is.
     // (A file that is not there keeps the interactive program's own message below.)
     struct stat info;

@@ -17,6 +17,10 @@
 // project tables are then not to be used.
 bool readInstance();
 
+// The path of instance inst of parameter group group of the set datasetType, in instanceFolder
+// (J120 for any type but 1..3). The text stays valid until the next call.
+const char* instancePath(int group, int inst);
+
 // The PSPLIB read from text already open, e.g. held in memory; path names it in the messages. Fills
 // the same tables and fails the same way as readInstance.
 bool readInstanceFrom(std::streambuf& text, const char* path);

@@ -15,6 +15,9 @@ void startPass();
 // Reads and solves instance paramNum/instNum of the current pass: reader, sample pool, critical
 // path, Phase 1, Phase 2, CPU time. False when the read failed (the reader has said why).
 bool solveInstance();
+// After a failed read of instance paramNum/instNum of a data set: when the set's first file is
+// absent too, names the set that was never installed and the command that installs it.
+void sayMissingSet();
 
 // Report file of the current pass: its path for the given timestamp, and the lines written to it.
 std::string composeReportPath(const std::string& timestamp);

@@ -162,6 +162,52 @@ TEST(batchFlags, workersGetFlagsThatReadBackToTheSameRun)
     EXPECT_EQ(again.jobs, 3);
 }
 
+// The shard an array task takes: (variables as Slurm sets them, "" for unset) -> "K/N", or the
+// start of the refusal.
+static std::string slurmShard(const char* id, const char* low, const char* high, const char* count, const char* step)
+{
+    const char* names[] = {"SLURM_ARRAY_TASK_ID", "SLURM_ARRAY_TASK_MIN", "SLURM_ARRAY_TASK_MAX",
+                           "SLURM_ARRAY_TASK_COUNT", "SLURM_ARRAY_TASK_STEP"};
+    const char* values[] = {id, low, high, count, step};
+    for (int v = 0; v < 5; ++v)
+        if (*values[v]) setenv(names[v], values[v], 1);
+        else unsetenv(names[v]);
+    BatchOptions o;
+    FlagsOutcome out = parseBatchFlags({"--dataset", "J30"}, o);
+    for (const char* name : names) unsetenv(name);
+    if (!out.run) return out.text.substr(0, out.text.find(": \""));
+    return std::to_string(o.shard) + "/" + std::to_string(o.shardCount);
+}
+
+TEST(batchFlags, slurmArrayTasksTakeTheirPlaceInTheArray)
+{
+    // --array=1-4 and --array=0-3: the id's place, whatever the first id.
+    EXPECT_EQ(slurmShard("4", "1", "4", "4", "1"), "4/4");
+    EXPECT_EQ(slurmShard("0", "0", "3", "4", "1"), "1/4");
+    // --array=1-9:2 has the five tasks 1, 3, 5, 7, 9; --array=4-12:4 the three tasks 4, 8, 12.
+    const char* stepped[] = {"1", "3", "5", "7", "9"};
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(slurmShard(stepped[k - 1], "1", "9", "5", "2"), std::to_string(k) + "/5");
+    EXPECT_EQ(slurmShard("12", "4", "12", "3", "4"), "3/3");
+    // Without the first id: from the last id and the size, else the array counts from 1.
+    EXPECT_EQ(slurmShard("9", "", "9", "5", "2"), "5/5");
+    EXPECT_EQ(slurmShard("3", "", "", "3", ""), "3/3");
+    EXPECT_EQ(slurmShard("1", "", "", "3", ""), "1/3");
+    EXPECT_EQ(slurmShard("5", "3", "5", "", ""), "3/3");
+    // Ids that are no task of the array are refused, never taken for another shard.
+    EXPECT_EQ(slurmShard("4", "1", "9", "5", "2"), "tarvo: SLURM_ARRAY_TASK_ID is not one of the array's 5 tasks 1, 3, ... (give --shard K/N)");
+    EXPECT_EQ(slurmShard("11", "1", "9", "5", "2"), "tarvo: SLURM_ARRAY_TASK_ID is not one of the array's 5 tasks 1, 3, ... (give --shard K/N)");
+    EXPECT_EQ(slurmShard("0", "", "", "3", ""), "tarvo: SLURM_ARRAY_TASK_ID is not one of the array's 3 tasks 1, 2, ... (give --shard K/N)");
+    EXPECT_EQ(slurmShard("3", "", "", "", ""), "tarvo: SLURM_ARRAY_TASK_ID is set but neither SLURM_ARRAY_TASK_COUNT nor _MAX");
+    EXPECT_EQ(slurmShard("3", "1", "5", "3", "0"), "tarvo: SLURM_ARRAY_TASK_STEP is not a step of 1 or more");
+    // A list of ids (--array=3,7,8): every task is refused, the first one too.
+    for (const char* id : {"3", "7", "8"})
+        EXPECT_EQ(slurmShard(id, "3", "8", "3", "1"),
+                  "tarvo: the array's task ids are not evenly spaced from SLURM_ARRAY_TASK_MIN to _MAX (a list such as "
+                  "--array=3,7,8?): give --shard K/N");
+    // Not an array task: the whole run.
+    EXPECT_EQ(slurmShard("", "1", "5", "3", "2"), "0/0");
+}
+
 TEST(batchFiles, namesCarryWhatDiffersFromTheDefaultRunAndTheShard)
 {
     RunIdentity id{"J60", "U1", "LV", "5000", "1", "1-48", "v"};

@@ -44,7 +44,16 @@ rm -f Reports
 
 # Distribution 0 with the default method: five files, LV for U1 and B1, HV for U2, B2 and EXP.
 rm -rf Instances && mkdir Instances
-printf '1\n0\n0\n' | "$program" >/dev/null
+console=$(printf '1\n0\n0\n' | "$program")
+# A set that was never installed: the reader's message first, then which set and how to install it.
+expect_eq "$(grep -A2 -m1 'not found' <<<"$console")" "Sample file Instances/j301_1.sm not found! 
+The J30 set is not installed in Instances: its first file j301_1.sm is missing.
+Install it with: bash scripts/fetch-instances.sh j30.sm.zip (the PSPLIB archive, or a folder of its files; no argument downloads all four sets)" \
+  "the menu program names the missing set and its fetch command"
+batch=$("$program" run --dataset J120 --dist U1 --groups 2 --instances sets/Instances --reports missing --quiet 2>&1)
+grep -qF 'The J120 set is not installed in sets/Instances: its first file j1201_1.sm is missing.' <<<"$batch" &&
+  grep -qF 'Install it with: bash scripts/fetch-instances.sh --workdir sets j120.sm.zip' <<<"$batch" ||
+  fail "tarvo run names the missing set and the fetch command for its folder: $batch"
 for want in U1-#${label}sch-LV B1-#${label}sch-LV U2-#${label}sch-HV B2-#${label}sch-HV EXP-#${label}sch-HV; do
   ls Reports/*-J30-"$want".txt >/dev/null 2>&1 || fail "report for $want"
 done
