@@ -46,6 +46,7 @@ struct PolicyRecord {
     uint32_t streamSeed = 0;
     std::vector<int> list;            // places 1..n; entry 0 unused (0), as an activity list
     std::vector<PolicyArc> arcs;      // in the order of the line
+    std::string rule;                 // a record of another method: "AB", "RB" or "RBA"; "" in a batch run's
     int lineNo = 0;                   // line of the file it was read from (readPolicyFile)
 };
 

@@ -155,3 +155,13 @@ float runPhase2Policy(uint8_t* list, const float* durations)
 {
     return executeWithArcsGiven(list, durations);
 }
+
+float runUnderRule(PolicyRule rule, uint8_t* list, const float* durations)
+{
+    switch (rule) {
+    case PolicyRule::activityBased: return executeActivityBasedGiven(list, durations);
+    case PolicyRule::resourceBased: return executeResourceBasedGiven(list, durations);
+    case PolicyRule::withArcs: break;
+    }
+    return executeWithArcsGiven(list, durations);
+}

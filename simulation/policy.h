@@ -34,6 +34,12 @@ void putInstanceKeys(nlohmann::ordered_json& line, int group, int instance, cons
 bool loadPolicy(const PolicyRecord& record, const std::string& instances, const std::string& file, uint8_t* list,
                 std::string& error);
 
+// The rules a list runs under: activity-based (AB), resource-based (RB), resource-based with the
+// extra arcs in force (RBA).
+enum class PolicyRule { activityBased, resourceBased, withArcs };
+// The makespan of one run of list under rule, on the durations given per activity.
+float runUnderRule(PolicyRule rule, uint8_t* list, const float* durations);
+
 // The makespan of one run of the record's Phase 1 policy (activity-based for LV, resource-based
 // for HV) or of its Phase 2 policy (the list with the arcs, resource-based with arcs), on the
 // durations given per activity: the engine code of the search.
