@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "cli/exitCodes.h"
 #include "evaluate/evaluation.h"
 #include "project/state.h"
 #include "results/resultsCsv.h"
+#include "simulation/pathBound.h"
+#include "simulation/pathStatistics.h"
 #include "simulation/policy.h"
 #include "simulation/scenarios.h"
 #include "simulation/statistics.h"
@@ -31,6 +34,7 @@ std::string samplesLine(const std::string& outputName, const EvalRow& r, const s
     head["eval_seed"] = r.evalSeed;
     head["runs"] = r.runs;
     head["lower_bound"] = r.lowerBound;
+    head["path_bound"] = r.pathBound;
     head["mean"] = r.mean;
     using FloatJson = nlohmann::basic_json<std::map, std::vector, std::string, bool, std::int64_t, std::uint64_t, float>;
     std::string text = head.dump();
@@ -39,10 +43,27 @@ std::string samplesLine(const std::string& outputName, const EvalRow& r, const s
     return outputName + "\t" + text + "\n";
 }
 
+// The path-bound columns of both rows, before the makespans are sorted. A makespan below its
+// scenario's longest path means a wrong policy or path: the unit ends with the scenario named.
+static void checkPathGaps(const PolicyRecord& r, const Output& output, EvalRow* rows, const std::vector<float>& paths,
+                          const std::vector<float>& m1, const std::vector<float>& m2)
+{
+    for (int p = 0; p < 2; ++p) {
+        fillPathBound(rows[p], paths);
+        const std::vector<float>& m = p == 0 ? m1 : m2;
+        if (long run = fillPathGap(rows[p], m, paths)) {
+            std::fprintf(stderr, "tarvo evaluate: fault: %s under %s, policy %s, scenario %ld: makespan %.9g below the "
+                         "longest path %.9g\n", instanceStem(r).c_str(), output.label.c_str(), rows[p].policy.c_str(),
+                         run, m[run - 1], paths[run - 1]);
+            _exit(exitIncomplete);
+        }
+    }
+}
+
 std::string runUnit(const Options& o, const Input& in, std::size_t k, const std::vector<int>& outputs,
                     const std::vector<Output>& all)
 {
-    static std::vector<float> m1, m2, kept1, kept2;
+    static std::vector<float> m1, m2, kept1, kept2, paths;
     const PolicyRecord& r = in.records[k];
     uint8_t list[actDim];
     std::string error;
@@ -50,6 +71,8 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
         refuse(error);
         _exit(exitUsage);
     }
+    PathOrder pathOrder;
+    makePathOrder(pathOrder);
     float durations[actDim];
     std::string message;
     for (int out : outputs) {
@@ -58,8 +81,10 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
         makeScenarioSource(source, scenarioKeyOf(r, output.dist, o.seed), output.dist, o.levels);
         m1.resize(o.runs);
         m2.resize(o.runs);
+        paths.resize(o.runs);
         for (long run = 1; run <= o.runs; ++run) {
             drawScenario(source, run, durations);
+            paths[run - 1] = longestPath(pathOrder, durations);
             m1[run - 1] = runPhase1Policy(r, list, durations);
             m2[run - 1] = runPhase2Policy(list, durations);
         }
@@ -88,6 +113,7 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
             kept1 = m1;
             kept2 = m2;
         }
+        checkPathGaps(r, output, rows, paths, m1, m2);
         fillEvalStatistics(rows[0], rows[1], m1, m2);
         std::string csv = evalCsvLine(rows[0]) + "\n" + evalCsvLine(rows[1]) + "\n";
         std::string samples;

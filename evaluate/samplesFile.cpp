@@ -104,7 +104,7 @@ bool parseSamplesLine(const std::string& line, const std::map<std::string, int>&
     }
     ok = ok && text(j, "policy", {"ph1", "ph2"}, p.policy, fault) &&
          whole(j, "eval_seed", 0, 4294967295LL, seed, fault) && whole(j, "runs", 2, 100000000, runs, fault) &&
-         finite(j, "lower_bound", fault) && finite(j, "mean", fault) && !missing(j, "makespans", fault);
+         finite(j, "lower_bound", fault) && finite(j, "path_bound", fault) && finite(j, "mean", fault) && !missing(j, "makespans", fault);
     if (!ok) return false;
     const Json& makespans = j["makespans"];
     if (!makespans.is_array() || static_cast<int64_t>(makespans.size()) != runs) {

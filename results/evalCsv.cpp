@@ -12,7 +12,8 @@
 static const char* evalColumns[] = {
     "dataset", "distribution", "eval_distribution", "method", "config", "run_seed", "group", "instance", "policy",
     "runs", "eval_seed", "lower_bound", "in_sample", "mean", "stderr", "ci95_low", "ci95_high", "sd", "p50", "p90",
-    "p95", "p99", "gap", "bias", "paired_diff", "paired_stderr", "version", "run_version"};
+    "p95", "p99", "gap", "bias", "paired_diff", "paired_stderr", "version", "run_version",
+    "path_bound", "path_bound_stderr", "gap_path", "gap_path_stderr"};
 constexpr int evalColumnNum = sizeof evalColumns / sizeof evalColumns[0];
 
 std::string evalCsvHeader(bool fileRun)
@@ -37,7 +38,9 @@ std::string evalCsvLine(const EvalRow& r)
       << exactNumber(r.stderrOfMean) << "," << exactNumber(r.ci95Low) << "," << exactNumber(r.ci95High) << ","
       << exactNumber(r.sd) << "," << exactNumber(r.p50) << "," << exactNumber(r.p90) << "," << exactNumber(r.p95) << ","
       << exactNumber(r.p99) << "," << exactNumber(r.gap) << "," << exactNumber(r.bias) << ","
-      << exactNumber(r.pairedDiff) << "," << exactNumber(r.pairedStderr) << "," << r.version << "," << r.runVersion;
+      << exactNumber(r.pairedDiff) << "," << exactNumber(r.pairedStderr) << "," << r.version << "," << r.runVersion
+      << "," << exactNumber(r.pathBound) << "," << exactNumber(r.pathBoundStderr) << "," << exactNumber(r.gapPath)
+      << "," << exactNumber(r.gapPathStderr);
     if (!r.stem.empty()) l << "," << r.file << "," << r.stem;
     return l.str();
 }
@@ -133,6 +136,10 @@ static bool parseEvalRow(const std::vector<std::string>& f, bool fileRun, EvalRo
     }
     ok = ok && (v[14] >= 0 || check.refuse(14, "a number >= 0")) && (v[17] >= 0 || check.refuse(17, "a number >= 0"));
     ok = ok && (!f[26].empty() || check.refuse(26, "a program version"));
+    // The path bound divides gap_path, so it must be positive; standard errors are never negative.
+    for (int c = 28; ok && c <= 31; ++c) ok = check.number(c, false, v[c]);
+    ok = ok && (v[28] > 0 || check.refuse(28, "a positive number")) &&
+         (v[29] >= 0 || check.refuse(29, "a number >= 0")) && (v[31] >= 0 || check.refuse(31, "a number >= 0"));
     if (!ok) {
         fault = check.fault;
         return false;
@@ -158,6 +165,10 @@ static bool parseEvalRow(const std::vector<std::string>& f, bool fileRun, EvalRo
     for (int c = 11; c <= 25; ++c) *numbers[c - 11] = v[c];
     r.version = f[26];
     r.runVersion = f[27];
+    r.pathBound = v[28];
+    r.pathBoundStderr = v[29];
+    r.gapPath = v[30];
+    r.gapPathStderr = v[31];
     return true;
 }
 
@@ -173,7 +184,12 @@ bool parseEvalText(const std::string& text, const std::string& path, std::vector
         ++lineNo;
         if (lineNo == 1) {
             if (line != evalCsvHeader(false) && line != evalCsvHeader(true)) {
-                error = path + ": line 1 is not the header of a tarvo evaluation file";
+                // Files of earlier versions end at run_version: say so rather than "not ours".
+                const bool earlier = line.find(",run_version") != std::string::npos &&
+                                     line.find(",path_bound") == std::string::npos;
+                error = path + (earlier ? ": line 1 is the header of an evaluation file without the path-bound "
+                                          "columns (written by an earlier tarvo); evaluate again"
+                                        : ": line 1 is not the header of a tarvo evaluation file");
                 return false;
             }
             fileRun = line == evalCsvHeader(true);

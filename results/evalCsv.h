@@ -8,9 +8,9 @@
 
 // One row of an evaluation file: one policy of one instance under one evaluation distribution.
 // Empty numeric fields (in_sample, bias without the batch .csv; the paired columns of ph1 rows)
-// read as NaN. The columns are those of the list in evalCsv.cpp, run_version last; a file run's
-// rows leave group and instance empty (0 here) and name the project in two more columns, file and
-// stem, as its batch results do.
+// read as NaN. The columns are those of the list in evalCsv.cpp, the four path-bound columns last
+// (after run_version); a file run's rows leave group and instance empty (0 here) and name the
+// project in two more columns after all the others, file and stem, as its batch results do.
 struct EvalRow {
     std::string dataset, distribution, evalDistribution, method, config, runSeed;
     int group = 0, instance = 0;
@@ -22,6 +22,9 @@ struct EvalRow {
     double p50 = 0, p90 = 0, p95 = 0, p99 = 0, gap = 0, bias = 0, pairedDiff = 0, pairedStderr = 0;
     std::string version;              // of the program that evaluated
     std::string runVersion;           // of the batch run that found the policy ("" without its .csv)
+    // The mean longest path of the scenarios with its standard error (the same on every row of an
+    // instance and distribution), and the row's gap above it in % with its paired standard error.
+    double pathBound = 0, pathBoundStderr = 0, gapPath = 0, gapPathStderr = 0;
 };
 
 std::string evalCsvHeader(bool fileRun = false);

@@ -22,9 +22,9 @@ namespace {
 std::string evalRows()
 {
     const std::string ph1 = "J30,U2,U2,HV,5000,1,1,3,ph1,100,1,40,49,50.5,0.1,50.3,50.7,1,50,52,53,55,26.25,-1.5,,,"
-                            "0.1.0+test,0.1.0+test";
+                            "0.1.0+test,0.1.0+test,44.5,0.06,13.48314606741573,0.2";
     const std::string ph2 = "J30,U2,U2,HV,5000,1,1,3,ph2,100,1,40,48,50.2,0.1,50,50.4,1,50,52,53,55,25.5,-2.2,0.3,0.05,"
-                            "0.1.0+test,0.1.0+test";
+                            "0.1.0+test,0.1.0+test,44.5,0.06,12.8,0.18";
     return ph1 + "\n" + ph2 + "\n";
 }
 
@@ -34,7 +34,7 @@ std::string samplesLine(const std::string& policy = "ph1")
 {
     return "p-eval-U2.csv\t{\"dataset\":\"J30\",\"distribution\":\"U2\",\"eval_distribution\":\"U2\",\"method\":\"HV\","
            "\"config\":5000,\"group\":1,\"instance\":3,\"policy\":\"" +
-           policy + "\",\"eval_seed\":1,\"runs\":3,\"lower_bound\":40,\"mean\":50.5,\"makespans\":[50,50.5,51]}";
+           policy + "\",\"eval_seed\":1,\"runs\":3,\"lower_bound\":40,\"path_bound\":44.5,\"mean\":50.5,\"makespans\":[50,50.5,51]}";
 }
 
 // A results row of J30 group 1 instance 3, as a batch run writes it.
@@ -90,7 +90,9 @@ TEST(readers, evaluationFieldsAreCheckedWithFileLineAndField)
                {9, "1", "runs"},             {9, "0x10", "runs"},         {10, "4294967296", "eval_seed"},
                {11, "0", "lower_bound"},     {12, "nan", "in_sample"},    {13, "inf", "mean"},
                {13, "0x10", "mean"},         {13, "", "mean"},            {14, "-1", "stderr"},
-               {19, " 52", "p90"},           {24, "", "paired_diff"},     {26, "", "version"}};
+               {19, " 52", "p90"},           {24, "", "paired_diff"},     {26, "", "version"},
+               {28, "0", "path_bound"},      {28, "", "path_bound"},      {29, "-0.1", "path_bound_stderr"},
+               {30, "", "gap_path"},         {30, "nan", "gap_path"},     {31, "-1", "gap_path_stderr"}};
     for (const auto& b : bad) {
         rows.clear();
         EXPECT_FALSE(parseEvalText(header + withField(b.column, b.value), "e.csv", rows, error)) << b.value;
@@ -103,6 +105,60 @@ TEST(readers, evaluationFieldsAreCheckedWithFileLineAndField)
     ph1Paired.replace(ph1Paired.find(",,,0.1.0"), 4, ",,1,");
     EXPECT_FALSE(parseEvalText(header + ph1Paired, "e.csv", rows, error));
     EXPECT_NE(error.find("line 2 is not an evaluation row: field \"paired_stderr\""), std::string::npos) << error;
+}
+
+TEST(readers, anEvaluationRowsColumnsReadBackExactlyInBothLayouts)
+{
+    EvalRow row;
+    row.dataset = "J30";
+    row.distribution = "B1";
+    row.evalDistribution = "U2-L1000";
+    row.method = "LV";
+    row.config = "5000";
+    row.runSeed = "7";
+    row.group = 48;
+    row.instance = 10;
+    row.policy = "ph2";
+    row.runs = 12345;
+    row.evalSeed = 4294967295u;
+    double* numbers[] = {&row.lowerBound, &row.inSample, &row.mean, &row.stderrOfMean, &row.ci95Low, &row.ci95High,
+                         &row.sd, &row.p50, &row.p90, &row.p95, &row.p99, &row.gap, &row.bias, &row.pairedDiff,
+                         &row.pairedStderr, &row.pathBound, &row.pathBoundStderr, &row.gapPath, &row.gapPathStderr};
+    // Values that only an exact form reads back: thirds, tiny and large magnitudes, all distinct.
+    for (std::size_t k = 0; k < sizeof numbers / sizeof numbers[0]; ++k) *numbers[k] = (k + 1) / 3.0 + 1e-13 * k;
+    row.version = "0.1.0+test";
+    row.runVersion = "0.0.9";
+    for (int layout = 0; layout < 2; ++layout) {
+        if (layout == 1) {
+            row.group = row.instance = 0;
+            row.dataset = "R";
+            row.file = "projects/x.sm";
+            row.stem = "x";
+        }
+        std::vector<EvalRow> back;
+        std::string error;
+        ASSERT_TRUE(parseEvalText(evalCsvHeader(layout == 1) + "\n" + evalCsvLine(row) + "\n", "e.csv", back, error))
+            << error;
+        ASSERT_EQ(back.size(), 1u);
+        const EvalRow& b = back[0];
+        EXPECT_EQ(evalCsvLine(b), evalCsvLine(row));
+        EXPECT_EQ(b.pathBound, row.pathBound);
+        EXPECT_EQ(b.pathBoundStderr, row.pathBoundStderr);
+        EXPECT_EQ(b.gapPath, row.gapPath);
+        EXPECT_EQ(b.gapPathStderr, row.gapPathStderr);
+        EXPECT_EQ(b.pairedStderr, row.pairedStderr);
+        EXPECT_EQ(b.stem, row.stem);
+        EXPECT_EQ(b.group, row.group);
+    }
+    // A file of an earlier version, without the path-bound columns, is named as such.
+    std::string old = evalCsvHeader();
+    old = old.substr(0, old.find(",path_bound"));
+    std::vector<EvalRow> back;
+    std::string error;
+    EXPECT_FALSE(parseEvalText(old + "\n", "old.csv", back, error));
+    EXPECT_NE(error.find("old.csv: line 1 is the header of an evaluation file without the path-bound columns"),
+              std::string::npos)
+        << error;
 }
 
 TEST(readers, resultsFieldsAreNamedWhenRefused)
@@ -156,7 +212,8 @@ TEST(readers, samplesLinesAreCheckedKeyByKey)
         {"\"policy\":\"ph1\"", "\"policy\":7"},  {"\"runs\":3", "\"runs\":1"},
         {"\"runs\":3", "\"runs\":4"},            {"\"mean\":50.5", "\"mean\":null"},
         {"\"dataset\":\"J30\"", "\"dataset\":\"J 30\""}, {"[50,", "[\"50\","},
-        {"\"config\":5000,", ""},                {"\t", " "}};
+        {"\"config\":5000,", ""},                {"\t", " "},
+        {"\"path_bound\":44.5,", ""},           {"\"path_bound\":44.5", "\"path_bound\":\"44.5\""}};
     for (const auto& [from, to] : bad) {
         std::string line = samplesLine();
         line.replace(line.find(from), from.size(), to);

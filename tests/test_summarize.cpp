@@ -124,6 +124,10 @@ void evalPair(std::ofstream& out, int inst, double g1, double g2, double in1, do
         r.pairedStderr = p ? 0.1 : NAN;
         r.version = version;
         r.runVersion = "0.1.0+test";
+        r.pathBound = 45;
+        r.pathBoundStderr = 0.05;
+        r.gapPath = p ? g2 / 2 : g1 / 2;
+        r.gapPathStderr = 0.1;
         out << evalCsvLine(r) << "\n";
     }
 }

@@ -92,7 +92,7 @@ expect_eq "$(cut -d, -f14 sub/same-eval-U2$e.csv | sed -n 2p)" "$(cut -d, -f14 s
 python3 - one/samples.jsonl "one/$base-eval-U2$e.csv" "$runs" <<'PY' || fail "samples file"
 import csv, json, sys
 keys = ["dataset", "distribution", "eval_distribution", "method", "config", "group", "instance", "policy",
-        "eval_seed", "runs", "lower_bound", "mean", "makespans"]
+        "eval_seed", "runs", "lower_bound", "path_bound", "mean", "makespans"]
 lines = [json.loads(l) for l in open(sys.argv[1])]
 assert len(lines) == 2 * 2 * 2 * 5, len(lines)
 rows = {(r["group"], r["instance"], r["policy"]): r for r in csv.DictReader(open(sys.argv[2]))}
@@ -103,6 +103,8 @@ for s in lines:
     if s["distribution"] == "U2" and s["eval_distribution"] == "U2":
         r = rows[(str(s["group"]), str(s["instance"]), s["policy"])]
         assert float(r["mean"]) == s["mean"]
+        assert float(r["path_bound"]) == s["path_bound"] and s["lower_bound"] < s["path_bound"] <= s["mean"]
+        assert float(r["gap_path"]) >= 0 and float(r["gap_path"]) < float(r["gap"])
         assert abs(sum(s["makespans"]) / len(s["makespans"]) - s["mean"]) < 1e-9 * s["mean"]
         seen += 1
 assert seen == 4

@@ -28,8 +28,8 @@ ev --dist U2,EXP --reports e2 --samples e2/samples.jsonl --jobs 2 "$a" > /dev/nu
 for f in e1/*-eval-*.csv; do cmp -s "$f" "e2/${f#e1/}" || fail "--jobs 2 equals --jobs 1: $f"; done
 cmp -s e1/samples.jsonl e2/samples.jsonl || fail "--jobs 2 writes the same samples"
 u2="e1/$base-eval-U2$e.csv"
-expect_eq "$(head -n 1 "$u2" | grep -o ',run_version,file,stem$')" ",run_version,file,stem" "file-run header"
-expect_eq "$(cut -d, -f7,8,9,30 "$u2" | sed 1d | tr '\n' ' ')" \
+expect_eq "$(head -n 1 "$u2" | grep -o ",run_version,path_bound,path_bound_stderr,gap_path,gap_path_stderr,file,stem$")" ",run_version,path_bound,path_bound_stderr,gap_path,gap_path_stderr,file,stem" "file-run header"
+expect_eq "$(cut -d, -f7,8,9,34 "$u2" | sed 1d | tr '\n' ' ')" \
   ",,ph1,alpha ,,ph2,alpha ,,ph1,bravo ,,ph2,bravo ,,ph1,charlie ,,ph2,charlie " "rows by stem in file order"
 python3 - "$a" "$u2" e1/samples.jsonl <<'PY' || fail "in-sample join, sizes and samples of a file run"
 import csv, json, sys
@@ -52,9 +52,9 @@ grep -q "significantly better on" e1.txt || fail "console summary of a file run"
 # The same project under the same stem in another run, folder and place: the same search and the
 # same scenarios, so the same rows but for the file's path.
 ev --reports e3 "$b" > /dev/null || fail "evaluate the second file run"
-expect_eq "$(grep ',bravo$' "e3/$base-eval-U2$e.csv" | cut -d, -f1-28)" "$(grep ',bravo$' "$u2" | cut -d, -f1-28)" \
+expect_eq "$(grep ',bravo$' "e3/$base-eval-U2$e.csv" | cut -d, -f1-32)" "$(grep ',bravo$' "$u2" | cut -d, -f1-32)" \
   "bravo's rows do not depend on the run, folder or place"
-expect_eq "$(grep ',bravo$' "e3/$base-eval-U2$e.csv" | cut -d, -f29 | sort -u)" "two/bravo.sm" "bravo's file in run two"
+expect_eq "$(grep ',bravo$' "e3/$base-eval-U2$e.csv" | cut -d, -f33 | sort -u)" "two/bravo.sm" "bravo's file in run two"
 
 # A cut file is resumed to the same result.
 cut_evaluation e1 cut "$base-eval-U2$e.csv" 4
