@@ -15,6 +15,7 @@
 #include "project/inputFile.h"
 #include "results/csvFields.h"
 #include "results/evalCsv.h"
+#include "results/groupDesign.h"
 #include "results/resultsCsv.h"
 #include "simulation/statistics.h"
 
@@ -27,13 +28,15 @@ struct SeedData {
     std::set<std::string> batchInstances, evalInstances;
     std::vector<double> ph1Gap, smallerGap, cpu;
     std::vector<double> evalPh1Gap, evalPh2Gap, bias, biasPercent;
+    std::vector<double> evalPh1GapPath, evalPh2GapPath;   // gaps above the path bound
 };
 
 // What one row is: one experiment's set, distribution, method, configuration, evaluation
 // distribution, instance set, evaluation runs and seed (0 and "" for batch rows) and version.
-// Rows of different instance sets, runs or evaluation seeds are never averaged together.
+// Rows of different instance sets, runs or evaluation seeds are never averaged together. The last
+// place is the level of --by (-1 without it), so that a configuration's levels follow each other.
 using RowKey = std::tuple<std::string, std::string, std::string, std::string, std::string, std::string, long,
-                          std::string, std::string>;
+                          std::string, std::string, double>;
 
 struct Group {
     std::map<std::string, SeedData> seeds;    // by run_seed
@@ -87,9 +90,22 @@ std::string setWords(const std::set<std::string>& names, bool fileRun)
     return words;
 }
 
+// The level of an instance by the design parameter of --by ("" none: -1): its group's NC, RF or RS,
+// or the group number itself.
+double levelOf(const std::string& by, const std::string& dataset, int group)
+{
+    if (by.empty()) return -1;
+    if (by == "group") return group;
+    int set = dataset == "J30" ? 1 : dataset == "J60" ? 2 : dataset == "J90" ? 3 : dataset == "J120" ? 4 : 0;
+    double nc, rf, rs;
+    if (!groupDesign(set, group, nc, rf, rs)) return -1;
+    return by == "nc" ? nc : by == "rf" ? rf : rs;
+}
+
 }  // namespace
 
-bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRow>& out, std::string& error)
+bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRow>& out, std::string& error,
+                    const std::string& by)
 {
     // All files are read first and batch files taken before evaluations, so that nothing depends
     // on the order of the arguments.
@@ -116,42 +132,55 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
     std::map<std::string, std::vector<RunEstimates>> estimates;   // by run (set, dist, method, config, instances)
     for (const auto& [path, text] : batchFiles) {
         RunIdentity id;
-        std::vector<ResultRow> rows;
-        if (!parseCsv(text, path, id, rows, error)) return false;
-        if (rows.empty()) continue;
-        std::set<std::string> names;
-        for (const ResultRow& r : rows) names.insert(instanceName(r.group, r.instance, r.stem));
-        const std::string set = setKey(names);
-        Group& g = batchGroups[{id.dataset, id.distribution, id.method, id.config, id.distribution, set, 0L, "",
-                                id.version}];
-        g.groups = setWords(names, id.fileRun);
-        g.instanceNum = static_cast<int>(names.size());
-        SeedData& s = g.seeds[id.runSeed];
-        RunEstimates run{id.runSeed, id.version, {}};
-        for (const ResultRow& r : rows) {
-            const std::string name = instanceName(r.group, r.instance, r.stem);
-            run.makespans[name] = {r.ph1Makespan, r.ph2Makespan};
-            if (!s.batchInstances.insert(name).second) continue;
-            s.ph1Gap.push_back(r.ph1Gap);
-            s.smallerGap.push_back(r.smallerGap);
-            s.cpu.push_back(r.cpuSeconds);
+        std::vector<ResultRow> fileRows;
+        if (!parseCsv(text, path, id, fileRows, error)) return false;
+        if (fileRows.empty()) continue;
+        if (!by.empty() && id.fileRun) {
+            error = path + ": --by " + by + " needs the design levels of a PSPLIB set, and a file run has none";
+            return false;
         }
-        std::vector<RunEstimates>& known = estimates[id.dataset + "/" + id.distribution + "/" + id.method + "/" +
-                                                     id.config + "/" + set];
-        bool again = false;
-        for (const RunEstimates& k : known) again = again || (k.seed == run.seed && k.version == run.version);
-        if (!again) known.push_back(run);
+        std::map<double, std::vector<ResultRow>> levels;
+        for (const ResultRow& r : fileRows) levels[levelOf(by, id.dataset, r.group)].push_back(r);
+        for (const auto& [level, levelRows] : levels) {
+            const std::vector<ResultRow>& rows = levelRows;
+            std::set<std::string> names;
+            for (const ResultRow& r : rows) names.insert(instanceName(r.group, r.instance, r.stem));
+            const std::string set = setKey(names);
+            Group& g = batchGroups[{id.dataset, id.distribution, id.method, id.config, id.distribution, set, 0L, "",
+                                    id.version, level}];
+            g.groups = setWords(names, id.fileRun);
+            g.instanceNum = static_cast<int>(names.size());
+            SeedData& s = g.seeds[id.runSeed];
+            RunEstimates run{id.runSeed, id.version, {}};
+            for (const ResultRow& r : rows) {
+                const std::string name = instanceName(r.group, r.instance, r.stem);
+                run.makespans[name] = {r.ph1Makespan, r.ph2Makespan};
+                if (!s.batchInstances.insert(name).second) continue;
+                s.ph1Gap.push_back(r.ph1Gap);
+                s.smallerGap.push_back(r.smallerGap);
+                s.cpu.push_back(r.cpuSeconds);
+            }
+            std::vector<RunEstimates>& known = estimates[id.dataset + "/" + id.distribution + "/" + id.method + "/" +
+                                                         id.config + "/" + set];
+            bool again = false;
+            for (const RunEstimates& k : known) again = again || (k.seed == run.seed && k.version == run.version);
+            if (!again) known.push_back(run);
+        }
     }
     for (const auto& [path, text] : evalFiles) {
         std::vector<EvalRow> rows;
         if (!parseEvalText(text, path, rows, error)) return false;
         // One part per evaluation the file holds (one, for the files evaluate writes); in each,
         // pairs of rows per instance: ph1 and ph2.
-        using Part = std::tuple<std::string, std::string, long, uint32_t, std::string, std::string>;
+        using Part = std::tuple<std::string, std::string, long, uint32_t, std::string, std::string, double>;
         std::map<Part, std::map<std::string, std::pair<const EvalRow*, const EvalRow*>>> parts;
         for (const EvalRow& r : rows) {
-            auto& p = parts[{r.runSeed, r.evalDistribution, r.runs, r.evalSeed, r.version, r.runVersion}]
-                           [instanceName(r.group, r.instance, r.stem)];
+            if (!by.empty() && !r.stem.empty()) {
+                error = path + ": --by " + by + " needs the design levels of a PSPLIB set, and a file run has none";
+                return false;
+            }
+            auto& p = parts[{r.runSeed, r.evalDistribution, r.runs, r.evalSeed, r.version, r.runVersion,
+                             levelOf(by, r.dataset, r.group)}][instanceName(r.group, r.instance, r.stem)];
             (r.policy == "ph1" ? p.first : p.second) = &r;
         }
         for (const auto& [part, pairs] : parts) {
@@ -186,7 +215,7 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
             }
             Group& g = evalGroups[{head.dataset, head.distribution, head.method, head.config, head.evalDistribution,
                                    set, head.runs, std::to_string(head.evalSeed),
-                                   runVersion.empty() ? head.version : runVersion}];
+                                   runVersion.empty() ? head.version : runVersion, std::get<6>(part)}];
             g.groups = setWords(names, !head.stem.empty());
             g.instanceNum = static_cast<int>(names.size());
             if (g.evalVersion.empty()) {
@@ -216,6 +245,8 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
                 const bool first = !std::isnan(in1) && !std::isnan(in2) && in2 > in1;
                 const EvalRow& chosen = first ? a : b;
                 s.evalPh2Gap.push_back(chosen.gap);
+                s.evalPh1GapPath.push_back(a.gapPath);
+                s.evalPh2GapPath.push_back(chosen.gapPath);
                 const double bias = std::isnan(chosen.bias) && joined ? (first ? in1 : in2) - chosen.mean : chosen.bias;
                 if (!std::isnan(bias)) {
                     s.bias.push_back(bias);
@@ -255,8 +286,11 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
     for (const auto& [key, g] : groups) {
         SummaryRow r;
         std::string set;
+        double level;
         std::tie(r.dataset, r.distribution, r.method, r.config, r.evalDistribution, set, r.runs, r.evalSeed,
-                 r.version) = key;
+                 r.version, level) = key;
+        r.by = by;
+        if (!by.empty()) r.level = exactNumber(level);
         r.groups = g.groups;
         r.evalVersion = g.evalVersion;
         r.instances = g.instanceNum;
@@ -267,6 +301,8 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
         r.cpuMean = seedMean(g, &SeedData::cpu);
         r.evalPh1GapMean = seedMean(g, &SeedData::evalPh1Gap);
         r.evalPh2GapMean = seedMean(g, &SeedData::evalPh2Gap);
+        r.evalPh1GapPathMean = seedMean(g, &SeedData::evalPh1GapPath);
+        r.evalPh2GapPathMean = seedMean(g, &SeedData::evalPh2GapPath);
         r.biasMean = seedMean(g, &SeedData::bias);
         r.biasPercentMean = seedMean(g, &SeedData::biasPercent);
         double half = NAN;
@@ -320,7 +356,10 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
     if (format == "csv") {
         text = "dataset,distribution,method,config,eval_distribution,instances,seeds,ph1_gap_mean,ph2_gap_mean,"
                "ph2_gap_ci95_low,ph2_gap_ci95_high,cpu_mean,eval_ph1_gap_mean,eval_ph2_gap_mean,bias_mean,"
-               "interval_over,version,eval_version,groups,runs,eval_seed,bias_time_mean\n";
+               "interval_over,version,eval_version,groups,runs,eval_seed,bias_time_mean,eval_ph1_gap_path_mean,"
+               "eval_ph2_gap_path_mean";
+        const std::string by = rows.empty() ? "" : rows.front().by;
+        text += (by.empty() ? "" : "," + by) + "\n";
         for (const SummaryRow& r : rows)
             text += r.dataset + "," + r.distribution + "," + r.method + "," + r.config + "," + r.evalDistribution + "," +
                     std::to_string(r.instances) + "," + std::to_string(r.seeds) + "," + exactNumber(r.ph1GapMean) + "," +
@@ -328,7 +367,8 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
                     "," + exactNumber(r.cpuMean) + "," + exactNumber(r.evalPh1GapMean) + "," +
                     exactNumber(r.evalPh2GapMean) + "," + exactNumber(r.biasPercentMean) + "," + r.intervalOver + "," +
                     r.version + "," + r.evalVersion + "," + r.groups + "," + runsOf(r) + "," + r.evalSeed + "," +
-                    exactNumber(r.biasMean) + "\n";
+                    exactNumber(r.biasMean) + "," + exactNumber(r.evalPh1GapPathMean) + "," +
+                    exactNumber(r.evalPh2GapPathMean) + (by.empty() ? "" : "," + r.level) + "\n";
         return text;
     }
     const bool latex = format == "latex";
@@ -341,24 +381,33 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
         std::string s = fixed(v, digits);
         return s.empty() && latex ? std::string("--") : s;
     };
+    // With --by the level leads each row; the gaps above the path bound stand beside those above the
+    // critical path.
+    const std::string by = rows.empty() ? "" : rows.front().by;
+    const std::string byName = by == "group" ? "Group" : by == "nc" ? "NC" : by == "rf" ? "RF" : "RS";
     if (latex) {
-        text = "\\begin{tabular}{llllllrrrrrrrrrrr}\n\\toprule\n"
+        text = "\\begin{tabular}{" + std::string(by.empty() ? "" : "r") + "llllllrrrrrrrrrrrrr}\n\\toprule\n" +
+               (by.empty() ? "" : byName + " & ") +
                "Set & Dist. & Method & Budget & Groups & Eval. & Runs & Eval. seed & $n$ & Seeds & Ph1 gap (\\%) & "
                "Ph2 gap (\\%) & 95\\,\\% CI & "
-               "CPU (s) & Eval. Ph1 gap (\\%) & Eval. Ph2 gap (\\%) & Bias (\\%) \\\\\n\\midrule\n";
+               "CPU (s) & Eval. Ph1 gap (\\%) & Eval. Ph2 gap (\\%) & Eval. Ph1 gap path (\\%) & "
+               "Eval. Ph2 gap path (\\%) & Bias (\\%) \\\\\n\\midrule\n";
     } else {
-        text = "| set | dist | method | budget | groups | eval | runs | eval seed | instances | seeds | Ph1 gap % | "
-               "Ph2 gap % | Ph2 gap 95 % CI | CPU s | eval Ph1 gap % | eval Ph2 gap % | bias % |\n"
-               "|---|---|---|---|---|---|---:|---:|---:|---:|---:|---:|---|---:|---:|---:|---:|\n";
+        text = "| " + (by.empty() ? "" : byName + " | ") +
+               "set | dist | method | budget | groups | eval | runs | eval seed | instances | seeds | Ph1 gap % | "
+               "Ph2 gap % | Ph2 gap 95 % CI | CPU s | eval Ph1 gap % | eval Ph2 gap % | eval Ph1 gap path % | "
+               "eval Ph2 gap path % | bias % |\n|" + (by.empty() ? "" : "---:|") +
+               "---|---|---|---|---|---|---:|---:|---:|---:|---:|---:|---|---:|---:|---:|---:|---:|---:|\n";
     }
     std::set<std::string> over, versions, evalVersions;
     for (const SummaryRow& r : rows) {
         auto name = [latex](const std::string& t) { return latex ? latexText(t) : t; };
-        std::string line = name(r.dataset) + sep + r.distribution + sep + r.method + sep + r.config + sep +
+        std::string line = (by.empty() ? "" : r.level + sep) + name(r.dataset) + sep + r.distribution + sep + r.method + sep + r.config + sep +
                            name(r.groups) + sep + name(r.evalDistribution) + sep + runsOf(r) + sep + r.evalSeed + sep +
                            std::to_string(r.instances) + sep + std::to_string(r.seeds) + sep +
                            cell(r.ph1GapMean, 3) + sep + cell(r.ph2GapMean, 3) + sep + interval(r, latex) + sep +
                            cell(r.cpuMean, 3) + sep + cell(r.evalPh1GapMean, 3) + sep + cell(r.evalPh2GapMean, 3) + sep +
+                           cell(r.evalPh1GapPathMean, 3) + sep + cell(r.evalPh2GapPathMean, 3) + sep +
                            cell(r.biasPercentMean, 4);
         text += latex ? line + " \\\\\n" : "| " + line + " |\n";
         if (!r.intervalOver.empty()) over.insert(r.intervalOver);
@@ -387,7 +436,7 @@ std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string
 
 int runSummarize(int argc, char** argv)
 {
-    std::string format = "md";
+    std::string format = "md", by;
     std::vector<std::string> files;
     CLI::App app{"Condenses batch results files and evaluation files into one row per configuration.",
                  "tarvo summarize"};
@@ -395,13 +444,16 @@ int runSummarize(int argc, char** argv)
                "run's name in the set column, count its projects by stem, and are never pooled with a PSPLIB "
                "set's.");
     app.add_option("--format", format, "md (default), csv or latex")->check(CLI::IsMember({"md", "csv", "latex"}));
+    app.add_option("--by", by, "one row per design level of the instances' groups: nc, rf, rs or group "
+                               "(PSPLIB sets only)")
+        ->check(CLI::IsMember({"nc", "rf", "rs", "group"}));
     app.add_option("files", files, "results files (.csv) of batch runs and evaluations, PSPLIB sets or file runs")
         ->required();
     int code = exitClean;
     if (!parseCommandFlags(app, argc, argv, "tarvo summarize", code)) return code;
     std::vector<SummaryRow> rows;
     std::string error;
-    if (!summarizeFiles(files, rows, error)) {
+    if (!summarizeFiles(files, rows, error, by)) {
         std::fprintf(stderr, "tarvo summarize: %s\n", error.c_str());
         return exitUsage;
     }

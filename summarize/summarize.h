@@ -21,6 +21,9 @@ struct SummaryRow {
     int instances = 0, seeds = 0;
     double ph1GapMean = 0, ph2GapMean = 0, ph2GapCiLow = 0, ph2GapCiHigh = 0, cpuMean = 0;
     double evalPh1GapMean = 0, evalPh2GapMean = 0;
+    // The same gaps above the path bound (the mean longest path of the scenarios).
+    double evalPh1GapPathMean = 0, evalPh2GapPathMean = 0;
+    std::string by, level;            // with --by: nc, rf, rs or group, and this row's level
     // The reported policy's bias (in-sample estimate - out-of-sample mean): in percent of its
     // out-of-sample mean, as the evaluation's console gives it, and in time units.
     double biasPercentMean = 0, biasMean = 0;
@@ -31,6 +34,9 @@ struct SummaryRow {
 // false with a message naming the file and line. Evaluation rows join the row of the batch run they
 // evaluated (its version from their run_version column); evaluations of one row by different
 // program versions are refused rather than mixed.
-bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRow>& rows, std::string& error);
+// With by (nc, rf, rs or group) the instances of each row are split by their group's design level
+// (results/groupDesign.h), one row per level; file runs, which have no levels, are then refused.
+bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRow>& rows, std::string& error,
+                    const std::string& by = "");
 // The rows in format "csv", "md" or "latex".
 std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string& format);

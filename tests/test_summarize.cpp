@@ -95,7 +95,7 @@ TEST(summarize, versionsAreNeverMixedAndForeignFilesAreRefused)
     EXPECT_NE(error.find("cannot read absent.csv: No such file or directory"), std::string::npos) << error;
 }
 
-// An evaluation row pair of instance inst: out-of-sample gaps g1, g2 and in-sample makespans.
+// An evaluation row pair of instance inst (its report number: group 1 holds 1..10): out-of-sample gaps g1, g2 and in-sample makespans.
 void evalPair(std::ofstream& out, int inst, double g1, double g2, double in1, double in2,
               const std::string& version = "0.1.0+test", const std::string& stem = "")
 {
@@ -111,8 +111,8 @@ void evalPair(std::ofstream& out, int inst, double g1, double g2, double in1, do
         r.method = "HV";
         r.config = "5000";
         r.runSeed = "1";
-        r.group = stem.empty() ? 1 : 0;
-        r.instance = stem.empty() ? inst : 0;
+        r.group = stem.empty() ? (inst - 1) / 10 + 1 : 0;
+        r.instance = stem.empty() ? (inst - 1) % 10 + 1 : 0;
         r.policy = p ? "ph2" : "ph1";
         r.runs = 100;
         r.lowerBound = 40;
@@ -207,7 +207,7 @@ TEST(summarize, markdownAndLatexShapes)
     EXPECT_NE(md.find("\n| J30 | U2 | HV | 5000 | 1-1 | U2 |  |  | 4 | 1 | 14.000 | 13.000 | ["), std::string::npos) << md;
     EXPECT_NE(md.find("t over the instances (one seed)"), std::string::npos);
     std::string tex = formatSummary(rows, "latex");
-    EXPECT_EQ(tex.rfind("\\begin{tabular}{llllllrrrrrrrrrrr}\n\\toprule\n", 0), 0u) << tex;
+    EXPECT_EQ(tex.rfind("\\begin{tabular}{llllllrrrrrrrrrrrrr}\n\\toprule\n", 0), 0u) << tex;
     EXPECT_NE(tex.find("\\midrule\nJ30 & U2 & HV & 5000 & 1-1 & U2 &  &  & 4 & 1 & 14.000 & 13.000 & ["), std::string::npos) << tex;
     EXPECT_NE(tex.find("& -- & -- & -- \\\\\n\\bottomrule\n\\end{tabular}\n"), std::string::npos) << tex;
     std::string csv = formatSummary(rows, "csv");
@@ -215,6 +215,68 @@ TEST(summarize, markdownAndLatexShapes)
                         "ph2_gap_ci95_low,ph2_gap_ci95_high,cpu_mean,eval_ph1_gap_mean,eval_ph2_gap_mean,bias_mean,",
                         0),
               0u);
+}
+
+TEST(summarize, byDesignLevelSplitsTheInstancesAndRefusesFileRuns)
+{
+    enterScratchDir();
+    {
+        // Groups 1 and 17 of J30: NC 1.5 and 1.8, both RF 0.25 and RS 0.2.
+        std::ofstream out("e.csv");
+        out << evalCsvHeader() << "\n";
+        evalPair(out, 1, 20, 18, 50.5, 50.2);
+        evalPair(out, 161, 30, 28, 49.0, 48.5);
+        evalPair(out, 162, 40, 38, 49.0, 48.5);
+    }
+    std::vector<SummaryRow> rows;
+    std::string error;
+    ASSERT_TRUE(summarizeFiles({"e.csv"}, rows, error, "nc")) << error;
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].level, "1.5");
+    EXPECT_EQ(rows[1].level, "1.8");
+    EXPECT_EQ(rows[0].instances, 1);
+    EXPECT_EQ(rows[1].instances, 2);
+    EXPECT_DOUBLE_EQ(rows[1].evalPh2GapMean, 33);
+    EXPECT_DOUBLE_EQ(rows[1].evalPh2GapPathMean, 16.5);
+    EXPECT_DOUBLE_EQ(rows[1].evalPh1GapPathMean, 17.5);
+    EXPECT_EQ(formatSummary(rows, "md").rfind("| NC | set |", 0), 0u);
+    const std::string csv = formatSummary(rows, "csv");
+    EXPECT_NE(csv.find(",eval_ph2_gap_path_mean,nc\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",1.8\n"), std::string::npos) << csv;
+    EXPECT_EQ(formatSummary(rows, "latex").rfind("\\begin{tabular}{rllllllrrrrrrrrrrrrr}\n\\toprule\nNC & Set", 0), 0u);
+    for (const char* by : {"rf", "rs"}) {
+        rows.clear();
+        ASSERT_TRUE(summarizeFiles({"e.csv"}, rows, error, by)) << error;
+        EXPECT_EQ(rows.size(), 1u) << by;
+    }
+    rows.clear();
+    ASSERT_TRUE(summarizeFiles({"e.csv"}, rows, error, "group")) << error;
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].level, "17");
+    {
+        std::ofstream out("f.csv");
+        EvalRow r;
+        r.dataset = "R";
+        r.distribution = r.evalDistribution = "U2";
+        r.method = "HV";
+        r.config = "5000";
+        r.file = "x.sm";
+        r.stem = "x";
+        r.policy = "ph1";
+        r.runs = 10;
+        r.lowerBound = 40;
+        r.mean = 50;
+        r.pairedDiff = r.pairedStderr = r.inSample = r.bias = NAN;
+        r.version = "0.1.0+test";
+        r.pathBound = 45;
+        out << evalCsvHeader(true) << "\n" << evalCsvLine(r) << "\n";
+        r.policy = "ph2";
+        r.pairedDiff = r.pairedStderr = 0;
+        out << evalCsvLine(r) << "\n";
+    }
+    ASSERT_TRUE(summarizeFiles({"f.csv"}, rows, error)) << error;
+    EXPECT_FALSE(summarizeFiles({"f.csv"}, rows, error, "nc"));
+    EXPECT_NE(error.find("f.csv: --by nc needs the design levels of a PSPLIB set"), std::string::npos) << error;
 }
 
 TEST(summarize, biasIsInPercentOfTheMakespanAndLatexEscapesItsText)
@@ -232,11 +294,12 @@ TEST(summarize, biasIsInPercentOfTheMakespanAndLatexEscapesItsText)
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_NEAR(rows[0].biasPercentMean, (0.4 - 2.0) / 2, 1e-12);
     EXPECT_NEAR(rows[0].biasMean, (0.2 - 1.0) / 2, 1e-12);
-    EXPECT_NE(formatSummary(rows, "md").find("| 25.000 | 24.000 | -0.8000 |"), std::string::npos)
+    EXPECT_NE(formatSummary(rows, "md").find("| 25.000 | 24.000 | 12.500 | 12.000 | -0.8000 |"), std::string::npos)
         << formatSummary(rows, "md");
     const std::string csv = formatSummary(rows, "csv");
     EXPECT_NE(csv.find(",eval_ph2_gap_mean,bias_mean,"), std::string::npos);
-    EXPECT_NE(csv.find(",eval_version,groups,runs,eval_seed,bias_time_mean\n"), std::string::npos);
+    EXPECT_NE(csv.find(",eval_version,groups,runs,eval_seed,bias_time_mean,eval_ph1_gap_path_mean,"
+                       "eval_ph2_gap_path_mean\n"), std::string::npos);
 
     rows[0].dataset = "my_run&co";
     rows[0].evalDistribution = "U2-L10";

@@ -95,9 +95,12 @@ done
 # Summaries: the file run's rows under its name, its projects counted by stem, apart from PSPLIB.
 "$program" summarize --format csv "$a" 2>/dev/null; expect_eq "$?" 2 "a policy file is no results file"
 "$program" summarize --format csv runA/*.csv runB/*.csv e1/*-eval-*.csv > summary.csv || fail "summarize a file run"
-grep -q '^R,U2,HV,[0-9]*,U2,3,1,.*,3 files,'"$runs"',1,[^,]*$' summary.csv || fail "batch and evaluation joined, three projects by stem"
-grep -q '^R,U2,HV,[0-9]*,U2,2,1,.*,2 files,,,[^,]*$' summary.csv || fail "the other run of other files in a row apart"
+grep -q '^R,U2,HV,[0-9]*,U2,3,1,.*,3 files,'"$runs"',1,[^,]*,[^,]*,[^,]*$' summary.csv || fail "batch and evaluation joined, three projects by stem"
+grep -q '^R,U2,HV,[0-9]*,U2,2,1,.*,2 files,,,[^,]*,,$' summary.csv || fail "the other run of other files in a row apart"
 grep -q '^R,U2,HV,[0-9]*,EXP,3,1,' summary.csv || fail "the EXP evaluation row"
+"$program" summarize --by nc runA/*.csv e1/*-eval-*.csv > by.txt 2> by.err; expect_eq "$?" 2 "--by refused for a file run"
+grep -q 'needs the design levels of a PSPLIB set' by.err || fail "--by refusal says why"
+[ -s by.txt ] && fail "nothing written when --by is refused"
 link_instances j301_1 j301_6
 "$program" --dataset J30 --groups 1 --shard 1/5 --dist U2 --quiet --reports psplib
 "$program" summarize --format csv psplib/*.csv runA/*.csv > mixed.csv || fail "summarize a PSPLIB set beside a file run"
