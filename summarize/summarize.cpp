@@ -290,7 +290,12 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
         std::tie(r.dataset, r.distribution, r.method, r.config, r.evalDistribution, set, r.runs, r.evalSeed,
                  r.version, level) = key;
         r.by = by;
-        if (!by.empty()) r.level = exactNumber(level);
+        if (!by.empty()) {
+            // The design levels as the literature writes them (0.2, not the double's 17 digits).
+            char text[24];
+            std::snprintf(text, sizeof text, "%g", level);
+            r.level = text;
+        }
         r.groups = g.groups;
         r.evalVersion = g.evalVersion;
         r.instances = g.instanceNum;

@@ -248,6 +248,7 @@ TEST(summarize, byDesignLevelSplitsTheInstancesAndRefusesFileRuns)
         rows.clear();
         ASSERT_TRUE(summarizeFiles({"e.csv"}, rows, error, by)) << error;
         EXPECT_EQ(rows.size(), 1u) << by;
+        EXPECT_EQ(rows[0].level, std::string(by) == "rf" ? "0.25" : "0.2");
     }
     rows.clear();
     ASSERT_TRUE(summarizeFiles({"e.csv"}, rows, error, "group")) << error;
