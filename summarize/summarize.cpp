@@ -174,10 +174,19 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
         // pairs of rows per instance: ph1 and ph2.
         using Part = std::tuple<std::string, std::string, long, uint32_t, std::string, std::string, double>;
         std::map<Part, std::map<std::string, std::pair<const EvalRow*, const EvalRow*>>> parts;
+        // Rows of one policy (records of other methods, the LFT list: policy AB, RB or RBA), by
+        // part and label, each a row of its own.
+        std::map<std::pair<Part, std::string>, std::map<std::string, const EvalRow*>> singles;
         for (const EvalRow& r : rows) {
             if (!by.empty() && !r.stem.empty()) {
                 error = path + ": --by " + by + " needs the design levels of a PSPLIB set, and a file run has none";
                 return false;
+            }
+            if (r.policy != "ph1" && r.policy != "ph2") {
+                singles[{{r.runSeed, r.evalDistribution, r.runs, r.evalSeed, r.version, r.runVersion,
+                          levelOf(by, r.dataset, r.group)},
+                         r.method + "-" + r.policy}][instanceName(r.group, r.instance, r.stem)] = &r;
+                continue;
             }
             auto& p = parts[{r.runSeed, r.evalDistribution, r.runs, r.evalSeed, r.version, r.runVersion,
                              levelOf(by, r.dataset, r.group)}][instanceName(r.group, r.instance, r.stem)];
@@ -251,6 +260,35 @@ bool summarizeFiles(const std::vector<std::string>& paths, std::vector<SummaryRo
                 if (!std::isnan(bias)) {
                     s.bias.push_back(bias);
                     s.biasPercent.push_back(100.0 * bias / chosen.mean);
+                }
+            }
+        }
+        for (const auto& [key, rowsOf] : singles) {
+            std::set<std::string> names;
+            for (const auto& [name, row] : rowsOf) names.insert(name);
+            const EvalRow& head = *rowsOf.begin()->second;
+            const Part& part = key.first;
+            // The label (method-policy, e.g. LFT-RB) is no batch run's method: the row joins no batch columns.
+            Group& g = evalGroups[{head.dataset, head.distribution, key.second, head.config, head.evalDistribution,
+                                   setKey(names), head.runs, std::to_string(head.evalSeed),
+                                   head.runVersion.empty() ? head.version : head.runVersion, std::get<6>(part)}];
+            g.groups = setWords(names, !head.stem.empty());
+            g.instanceNum = static_cast<int>(names.size());
+            if (!g.evalVersion.empty() && g.evalVersion != head.version) {
+                error = path + " and " + g.evalFile + " were evaluated by different program versions (" +
+                        head.version + ", " + g.evalVersion + "): summarize them apart";
+                return false;
+            }
+            g.evalVersion = head.version;
+            g.evalFile = path;
+            SeedData& s = g.seeds[head.runSeed];
+            for (const auto& [name, row] : rowsOf) {
+                if (!s.evalInstances.insert(name).second) continue;
+                s.evalPh2Gap.push_back(row->gap);
+                s.evalPh2GapPath.push_back(row->gapPath);
+                if (!std::isnan(row->bias)) {
+                    s.bias.push_back(row->bias);
+                    s.biasPercent.push_back(100.0 * row->bias / row->mean);
                 }
             }
         }

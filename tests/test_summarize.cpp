@@ -280,6 +280,53 @@ TEST(summarize, byDesignLevelSplitsTheInstancesAndRefusesFileRuns)
     EXPECT_NE(error.find("f.csv: --by nc needs the design levels of a PSPLIB set"), std::string::npos) << error;
 }
 
+TEST(summarize, rowsOfOnePolicyAreRowsOfTheirOwn)
+{
+    enterScratchDir();
+    {
+        std::ofstream out("e.csv");
+        out << evalCsvHeader() << "\n";
+        evalPair(out, 1, 20, 18, 50.5, 50.2);
+        for (int inst = 1; inst <= 2; ++inst) {
+            EvalRow r;
+            r.dataset = "J30";
+            r.distribution = r.evalDistribution = "U2";
+            r.method = "LFT";
+            r.config = "5000";
+            r.group = 1;
+            r.instance = inst;
+            r.policy = "RB";
+            r.runs = 100;
+            r.lowerBound = 40;
+            r.mean = 50;
+            r.gap = 10.0 * inst;
+            r.inSample = r.bias = r.pairedDiff = r.pairedStderr = NAN;
+            r.version = "0.1.0+test";
+            r.pathBound = 45;
+            r.gapPath = 4.0 * inst;
+            out << evalCsvLine(r) << "\n";
+        }
+    }
+    std::vector<EvalRow> read;
+    std::string error;
+    if (!readEvalCsv("e.csv", read, error)) GTEST_SKIP() << "this reader takes no rows of other methods: " << error;
+    std::vector<SummaryRow> rows;
+    ASSERT_TRUE(summarizeFiles({"e.csv"}, rows, error)) << error;
+    ASSERT_EQ(rows.size(), 2u);
+    const SummaryRow& lft = rows[0].method == "LFT-RB" ? rows[0] : rows[1];
+    EXPECT_EQ(lft.method, "LFT-RB");
+    EXPECT_EQ(lft.instances, 2);
+    EXPECT_DOUBLE_EQ(lft.evalPh2GapMean, 15);
+    EXPECT_DOUBLE_EQ(lft.evalPh2GapPathMean, 6);
+    EXPECT_TRUE(std::isnan(lft.evalPh1GapMean));
+    EXPECT_TRUE(std::isnan(lft.evalPh1GapPathMean));
+    EXPECT_TRUE(std::isnan(lft.ph1GapMean));
+    EXPECT_NE(formatSummary(rows, "md").find("| LFT-RB | 5000 | 1-1 | U2 | 100 | 0 | 2 | 1 |  |  |  |  |  | 15.000 |  | "
+                                             "6.000 |  |"),
+              std::string::npos)
+        << formatSummary(rows, "md");
+}
+
 TEST(summarize, biasIsInPercentOfTheMakespanAndLatexEscapesItsText)
 {
     enterScratchDir();
