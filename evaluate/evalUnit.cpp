@@ -9,6 +9,7 @@
 #include "evaluate/evaluation.h"
 #include "project/state.h"
 #include "results/resultsCsv.h"
+#include "simulation/lftList.h"
 #include "simulation/policy.h"
 #include "simulation/scenarios.h"
 #include "simulation/statistics.h"
@@ -22,10 +23,11 @@ std::string samplesLine(const std::string& outputName, const EvalRow& r, const s
 {
     nlohmann::ordered_json head;
     head["dataset"] = r.dataset;
-    head["distribution"] = r.distribution;
+    // A single policy's line may belong to no distribution and no configuration: null there.
+    head["distribution"] = r.distribution.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(r.distribution);
     head["eval_distribution"] = r.evalDistribution;
     head["method"] = r.method;
-    head["config"] = std::stoi(r.config);
+    head["config"] = r.config.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(std::stoi(r.config));
     putInstanceKeys(head, r.group, r.instance, r.file, r.stem);
     head["policy"] = r.policy;
     head["eval_seed"] = r.evalSeed;
@@ -39,6 +41,54 @@ std::string samplesLine(const std::string& outputName, const EvalRow& r, const s
     return outputName + "\t" + text + "\n";
 }
 
+// The one row of a single policy (a method's own rule, or LFT-RB) under each output: the same
+// scenarios as a batch record's two policies.
+static std::string runSingle(const Options& o, const Input& in, std::size_t k, const std::vector<int>& outputs,
+                             const std::vector<Output>& all, uint8_t* list)
+{
+    static std::vector<float> m, kept;
+    const PolicyRecord& r = in.records[k];
+    uint8_t lft[actDim];
+    const bool reference = o.policy == "lft";
+    if (reference) lftList(lft);
+    const PolicyRule rule = reference ? PolicyRule::resourceBased : phase1RuleOf(r);
+    uint8_t* run = reference ? lft : list;
+    float durations[actDim];
+    std::string message;
+    for (int out : outputs) {
+        const Output& output = all[out];
+        ScenarioSource source;
+        makeScenarioSource(source, scenarioKeyOf(r, output.dist, o.seed), output.dist, o.levels);
+        m.resize(o.runs);
+        for (long s = 1; s <= o.runs; ++s) {
+            drawScenario(source, s, durations);
+            m[s - 1] = runUnderRule(rule, run, durations);
+        }
+        EvalRow row;
+        row.dataset = r.dataset;
+        row.distribution = in.rowDistribution;
+        row.evalDistribution = output.label;
+        row.method = in.rowMethod;
+        row.config = in.rowConfig;
+        row.group = r.group;
+        row.instance = r.instance;
+        row.file = r.file;
+        row.stem = r.stem;
+        row.policy = ruleLabel(rule);
+        row.evalSeed = o.seed;
+        row.lowerBound = earlyFinish[actNum];
+        row.inSample = NAN;
+        row.version = programVersion();
+        if (!o.samples.empty()) kept = m;
+        fillSingleStatistics(row, m);
+        std::string csv = evalCsvLine(row) + "\n", samples;
+        if (!o.samples.empty()) samples = samplesLine(output.path.substr(output.path.find_last_of('/') + 1), row, kept);
+        message += std::to_string(out) + " " + std::to_string(csv.size()) + " " + std::to_string(samples.size()) + "\n";
+        message += csv + samples;
+    }
+    return message;
+}
+
 std::string runUnit(const Options& o, const Input& in, std::size_t k, const std::vector<int>& outputs,
                     const std::vector<Output>& all)
 {
@@ -50,6 +100,7 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
         refuse(error);
         _exit(exitUsage);
     }
+    if (in.singlePolicy) return runSingle(o, in, k, outputs, all, list);
     float durations[actDim];
     std::string message;
     for (int out : outputs) {
