@@ -91,6 +91,13 @@ expect_eq "$(($(wc -l < "$ab") - 1))" "2" "one row per record"
 # Again refuses the complete file; --resume keeps it.
 ev --dist B1 m/ab.jsonl >/dev/null 2>&1; expect_eq "$?" 2 "a complete evaluation is not overwritten"
 ev --dist B1 --resume m/ab.jsonl >/dev/null || fail "--resume of a complete evaluation"
+# A stopped evaluation of one policy per record resumes from its .part: one row kept, one made.
+cut_evaluation m cut "$(basename "$ab")" 2
+msg=$(ev --dist B1 cut/ab.jsonl 2>&1 >/dev/null); rc=$?
+expect_eq "$rc" 2 "a .part with rows is not restarted without --resume"
+[[ "$msg" == *"keeps 1 finished instances"* ]] || fail "message of the kept .part: $msg"
+ev --dist B1 --resume cut/ab.jsonl >/dev/null || fail "--resume of a cut evaluation of AB records"
+expect_eq "$(cat "cut/$(basename "$ab")")" "$(cat "$ab")" "the resumed evaluation equals the whole one"
 # Samples lines carry the rule as the policy.
 ev --dist U2 --samples m/rb-samples.jsonl --reports s m/rb.jsonl >/dev/null || fail "samples of RB records"
 expect_eq "$(python3 -c "import json,sys; print(sorted({json.loads(l)['policy'] for l in open('m/rb-samples.jsonl')}))")" \
