@@ -94,7 +94,8 @@ bool findFileRunRecord(const std::string& path, const std::string& name, PolicyR
     long long k = 0;
     if (parseWhole(name, 1, maxRunFiles, k))
         for (const PolicyRecord& r : records)
-            if (!r.stem.empty() && r.inst == k) {
+            // Another method's file records have no place in a run: their line is their place.
+            if (!r.stem.empty() && (isMethodRecord(r) ? r.lineNo : r.inst) == k) {
                 record = r;
                 return true;
             }

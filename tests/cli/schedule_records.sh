@@ -29,6 +29,22 @@ python3 -c "import json,sys; h=json.loads(sys.argv[1]); assert (h['method'], h['
 python3 -c "import json,sys; h=json.loads(sys.argv[1]); assert h['distribution'] is None and h['policy'] == 'RB', h" \
   "$(schedule --format json rb.jsonl 1 2)" || fail "a record without distribution: null in the JSON head"
 
+# Records naming project files: K is the K-th line, as a file run's K-th file.
+python3 - "$records" "$psplib" <<'PY'
+import json, sys
+with open("files.jsonl", "w") as out:
+    for line in open(sys.argv[1]):
+        r = json.loads(line)
+        if r["group"] == 1 and r["instance"] in (3, 2):
+            stem = "j301_%d" % r["instance"]
+            out.write(json.dumps({"dataset": "mine30", "file": "%s/%s.sm" % (sys.argv[2], stem), "stem": stem,
+                                  "method": "mine", "rule": "RB", "list": r["list"]}) + "\n")
+PY
+expect_eq "$(head -c 60 files.jsonl | grep -c mine30)" 1 "the file records written"
+second=$(sed -n 2p files.jsonl | python3 -c "import json,sys; print(json.load(sys.stdin)['stem'])")
+expect_eq "$(schedule files.jsonl 2)" "$(schedule files.jsonl "$second")" "K names the K-th line of another method's file records"
+expect_eq "$(schedule files.jsonl j301_2)" "$(schedule --policy ph1 "$records" 1 2)" "a file record's schedule"
+
 out=$(schedule --policy ph1 rb.jsonl 1 2 2>err); rc=$?
 expect_eq "$rc" 2 "--policy with a record of another method"
 [ -z "$out" ] || fail "nothing on standard output when refused"
