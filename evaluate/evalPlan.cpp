@@ -34,7 +34,8 @@ static bool readInput(const Options& o, const std::string& path, Input& in)
         const std::string where = path + ": line " + std::to_string(r.lineNo) + ": ";
         // One file, one experiment: a batch run's records, or one method's, never both.
         if (isMethodRecord(r) != isMethodRecord(first))
-            return refuse(where + (isMethodRecord(r) ? "a record of another method (\"rule\")" : "a batch run's record") +
+            return refuse(where +
+                          (isMethodRecord(r) ? "a record of another method (\"rule\")" : "a batch run's record") +
                           ", but line " + std::to_string(first.lineNo) + " holds " +
                           (isMethodRecord(first) ? "one of another method" : "a batch run's") +
                           ": give the two kinds in files of their own");
@@ -47,8 +48,8 @@ static bool readInput(const Options& o, const std::string& path, Input& in)
                           (first.distribution.empty() ? "no distribution" : first.distribution) +
                           "): give each method's records in a file of its own");
         // A run's name is never a PSPLIB set's, so equal names also mean records of one kind.
-        if (!isMethodRecord(r) && (r.dataset != first.dataset || r.distribution != first.distribution || r.method != first.method ||
-            r.config != first.config))
+        if (!isMethodRecord(r) && (r.dataset != first.dataset || r.distribution != first.distribution ||
+                                   r.method != first.method || r.config != first.config))
             return refuse(where + r.dataset + " " + r.distribution + " " + r.method + " " + std::to_string(r.config) +
                           " belongs to another run than line " + std::to_string(first.lineNo));
         const std::string stem = instanceStem(r);
@@ -76,13 +77,10 @@ static bool readInput(const Options& o, const std::string& path, Input& in)
         in.rowMethod = "LFT";
         return true;
     }
-    if (isMethodRecord(head)) {
-        in.rowMethod = head.method;
-        in.rowDistribution = head.distribution;
-        return true;
-    }
     in.rowMethod = head.method;
     in.rowDistribution = head.distribution;
+    // Another method's records: no configuration, and no batch .csv of in-sample estimates.
+    if (isMethodRecord(head)) return true;
     in.rowConfig = std::to_string(head.config);
 
     // The batch run's own estimates, from the .csv beside the .jsonl.

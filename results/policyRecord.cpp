@@ -249,8 +249,8 @@ static bool parseMethodRecord(const Json& j, PolicyRecord& r, std::string& fault
         }
     } else {
         int64_t group, instance;
-        if (!nameField(j, "dataset", datasetNames, 4, r.dataset, fault) || !wholeField(j, "group", 1, 60, group, fault) ||
-            !wholeField(j, "instance", 1, 10, instance, fault))
+        if (!nameField(j, "dataset", datasetNames, 4, r.dataset, fault) ||
+            !wholeField(j, "group", 1, 60, group, fault) || !wholeField(j, "instance", 1, 10, instance, fault))
             return false;
         int d = 0;
         while (r.dataset != datasetNames[d]) ++d;
