@@ -130,7 +130,7 @@ int claimOutputs(Evaluation& e)
         if (!lockFiles(e.locks, out.path.substr(0, out.path.size() - 4))) return exitUsage;
         const Input& in = e.inputs[out.input];
         const PolicyRecord& first = in.records.front();
-        const EvalIdentity want{first.dataset, first.distribution, first.method, std::to_string(first.config),
+        const EvalIdentity want{first.dataset, in.rowDistribution, in.rowMethod, in.rowConfig,
                                 in.runSeed, in.runVersion, out.label, o.runs, o.seed, programVersion()};
         const bool complete = fileExists(out.path);
         const std::string held = complete ? out.path : out.path + ".part";
@@ -143,7 +143,7 @@ int claimOutputs(Evaluation& e)
         if (complete && !o.resume)
             return failWith(exitUsage, out.path + " exists: this evaluation is complete (remove it to run again, or --resume)");
         if (!complete && !o.resume && !rows.empty())
-            return failWith(exitUsage, held + " keeps " + std::to_string(rows.size() / 2) + " finished instances of "
+            return failWith(exitUsage, held + " keeps " + std::to_string(rows.size() / rowsPerRecord(in)) + " finished instances of "
                             "this evaluation: continue them with --resume, or remove it to start again");
         if (!rowsOfExperiment(rows, want, held, error))
             return failWith(exitUsage, (o.resume ? "cannot resume: " : "") + error);

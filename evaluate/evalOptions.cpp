@@ -50,7 +50,13 @@ bool parseOptions(int argc, char** argv, Options& o, int& code)
     app.add_flag("--resume", o.resume, "keep the instances already complete in this command's files");
     app.add_option("--samples", o.samples, "also write every run's makespan to this JSON Lines file");
     app.add_flag("--quiet", o.quiet, "no progress on standard error");
-    app.add_option("files", o.files, "policy files of batch runs (PSPLIB sets or file runs)")->required();
+    app.add_option("--policy", o.policy,
+                   "own (default): the records' own policies; lft: per instance the latest-finish-time list "
+                   "under the resource-based rule (LFT-RB) instead")
+        ->check(CLI::IsMember({"own", "lft"}));
+    app.add_option("files", o.files,
+                   "policy files of batch runs (PSPLIB sets or file runs) or of another method (records with "
+                   "\"rule\", docs/policy-format.md)")->required();
     app.footer("A file run's policies are evaluated like a PSPLIB set's: their results files carry the columns "
                "file and stem after the others (group and instance empty), their samples lines file and stem "
                "instead of group and instance, and each project's scenarios follow from its stem, the "

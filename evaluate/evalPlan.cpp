@@ -32,16 +32,32 @@ static bool readInput(const Options& o, const std::string& path, Input& in)
     for (const PolicyRecord& r : in.records) {
         const PolicyRecord& first = in.records.front();
         const std::string where = path + ": line " + std::to_string(r.lineNo) + ": ";
+        // One file, one experiment: a batch run's records, or one method's, never both.
+        if (isMethodRecord(r) != isMethodRecord(first))
+            return refuse(where +
+                          (isMethodRecord(r) ? "a record of another method (\"rule\")" : "a batch run's record") +
+                          ", but line " + std::to_string(first.lineNo) + " holds " +
+                          (isMethodRecord(first) ? "one of another method" : "a batch run's") +
+                          ": give the two kinds in files of their own");
+        if (isMethodRecord(r) &&
+            (r.dataset != first.dataset || r.method != first.method || r.distribution != first.distribution))
+            return refuse(where + r.dataset + " of method " + r.method + " made for " +
+                          (r.distribution.empty() ? "no distribution" : r.distribution) +
+                          " belongs to another experiment than line " + std::to_string(first.lineNo) + " (" +
+                          first.dataset + " of method " + first.method + " made for " +
+                          (first.distribution.empty() ? "no distribution" : first.distribution) +
+                          "): give each method's records in a file of its own");
         // A run's name is never a PSPLIB set's, so equal names also mean records of one kind.
-        if (r.dataset != first.dataset || r.distribution != first.distribution || r.method != first.method ||
-            r.config != first.config)
+        if (!isMethodRecord(r) && (r.dataset != first.dataset || r.distribution != first.distribution ||
+                                   r.method != first.method || r.config != first.config))
             return refuse(where + r.dataset + " " + r.distribution + " " + r.method + " " + std::to_string(r.config) +
                           " belongs to another run than line " + std::to_string(first.lineNo));
         const std::string stem = instanceStem(r);
         if (seen.count(stem))
             return refuse(where + "instance " + stem + " was given before, on line " + std::to_string(seen[stem]));
         seen[stem] = r.lineNo;
-        if (!r.stem.empty()) in.instOfStem[r.stem] = r.inst;
+        // A method's file records have no place in a run: they sort in the order of their lines.
+        if (!r.stem.empty()) in.instOfStem[r.stem] = isMethodRecord(r) ? r.lineNo : r.inst;
         if (!loadPolicy(r, o.instances, path, list, error)) return refuse(error);
         // A project whose durations are all 0 has no gap to give (a lower bound of 0).
         if (!(earlyFinish[actNum] > 0))
@@ -49,8 +65,23 @@ static bool readInput(const Options& o, const std::string& path, Input& in)
                           "cannot be computed");
     }
     if (in.records.empty()) return refuse(path + ": holds no policy record");
-    in.fileRun = !in.records.front().stem.empty();
-    parseDistList(o.dist, distributionOf(in.records.front()), in.dists);
+    const PolicyRecord& head = in.records.front();
+    in.fileRun = !head.stem.empty();
+    if (head.distribution.empty() && upperCase(o.dist) == "SEARCHED")
+        return refuse(path + ": its records name no distribution they were made for: give the evaluation "
+                      "distributions with --dist (e.g. --dist U2 or --dist all)");
+    parseDistList(o.dist, distributionOf(head), in.dists);
+    in.singlePolicy = isMethodRecord(head) || o.policy == "lft";
+    if (o.policy == "lft") {
+        // The reference policy belongs to no method and no search: its rows say so.
+        in.rowMethod = "LFT";
+        return true;
+    }
+    in.rowMethod = head.method;
+    in.rowDistribution = head.distribution;
+    // Another method's records: no configuration, and no batch .csv of in-sample estimates.
+    if (isMethodRecord(head)) return true;
+    in.rowConfig = std::to_string(head.config);
 
     // The batch run's own estimates, from the .csv beside the .jsonl.
     in.inSample1.assign(in.records.size(), NAN);
@@ -100,8 +131,12 @@ int planEvaluation(Evaluation& e)
             out.input = static_cast<int>(f);
             out.dist = d;
             out.label = std::string(distLabels[d]) + (o.levels > 0 ? "-L" + std::to_string(o.levels) : "");
-            out.path = folder + "/" + e.inputs[f].base + "-eval-" + out.label +
-                       evalNameSuffix(e.options.runs, e.options.seed) + ".csv";
+            // A single policy's file says whose it is after the evaluation's own part, where a batch
+            // run's evaluation never has a word: "-lft", or "-method-<label>".
+            const Input& in = e.inputs[f];
+            const std::string whose = o.policy == "lft" ? "-lft" : in.singlePolicy ? "-method-" + in.rowMethod : "";
+            out.path = folder + "/" + in.base + "-eval-" + out.label + evalNameSuffix(e.options.runs, e.options.seed) +
+                       whose + ".csv";
             std::string name = out.path.substr(out.path.find_last_of('/') + 1);
             if (e.outputNames.count(name)) return failWith(exitUsage, "two inputs would both write " + name);
             e.outputNames[name] = static_cast<int>(e.outputs.size());

@@ -51,7 +51,7 @@ int resumeEvaluation(Evaluation& e)
                         (o.samples.empty() ||
                          haveSamples.count({static_cast<int>(x), r.group, r.instance, r.stem, r.policy})))
                         ++found;
-                out.done[k] = found == 2;
+                out.done[k] = found == rowsPerRecord(in);
             }
             for (const EvalRow& r : rows)
                 for (std::size_t k = 0; k < in.records.size(); ++k)

@@ -10,6 +10,7 @@
 #include "evaluate/evaluation.h"
 #include "project/state.h"
 #include "results/resultsCsv.h"
+#include "simulation/lftList.h"
 #include "simulation/pathBound.h"
 #include "simulation/pathStatistics.h"
 #include "simulation/policy.h"
@@ -25,10 +26,11 @@ std::string samplesLine(const std::string& outputName, const EvalRow& r, const s
 {
     nlohmann::ordered_json head;
     head["dataset"] = r.dataset;
-    head["distribution"] = r.distribution;
+    // A single policy's line may belong to no distribution and no configuration: null there.
+    head["distribution"] = r.distribution.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(r.distribution);
     head["eval_distribution"] = r.evalDistribution;
     head["method"] = r.method;
-    head["config"] = std::stoi(r.config);
+    head["config"] = r.config.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(std::stoi(r.config));
     putInstanceKeys(head, r.group, r.instance, r.file, r.stem);
     head["policy"] = r.policy;
     head["eval_seed"] = r.evalSeed;
@@ -43,21 +45,71 @@ std::string samplesLine(const std::string& outputName, const EvalRow& r, const s
     return outputName + "\t" + text + "\n";
 }
 
-// The path-bound columns of both rows, before the makespans are sorted. A makespan below its
+// The path-bound columns of a row, before its makespans are sorted. A makespan below its
 // scenario's longest path means a wrong policy or path: the unit ends with the scenario named.
-static void checkPathGaps(const PolicyRecord& r, const Output& output, EvalRow* rows, const std::vector<float>& paths,
-                          const std::vector<float>& m1, const std::vector<float>& m2)
+static void checkPathGap(const PolicyRecord& r, const Output& output, EvalRow& row, const std::vector<float>& paths,
+                         const std::vector<float>& m)
 {
-    for (int p = 0; p < 2; ++p) {
-        fillPathBound(rows[p], paths);
-        const std::vector<float>& m = p == 0 ? m1 : m2;
-        if (long run = fillPathGap(rows[p], m, paths)) {
-            std::fprintf(stderr, "tarvo evaluate: fault: %s under %s, policy %s, scenario %ld: makespan %.9g below the "
-                         "longest path %.9g\n", instanceStem(r).c_str(), output.label.c_str(), rows[p].policy.c_str(),
-                         run, m[run - 1], paths[run - 1]);
-            _exit(exitIncomplete);
-        }
+    fillPathBound(row, paths);
+    if (long run = fillPathGap(row, m, paths)) {
+        std::fprintf(stderr, "tarvo evaluate: fault: %s under %s, policy %s, scenario %ld: makespan %.9g below the "
+                     "longest path %.9g\n", instanceStem(r).c_str(), output.label.c_str(), row.policy.c_str(), run,
+                     m[run - 1], paths[run - 1]);
+        _exit(exitIncomplete);
     }
+}
+
+// The one row of a single policy (a method's own rule, or LFT-RB) under each output: the same
+// scenarios as a batch record's two policies.
+static std::string runSingle(const Options& o, const Input& in, std::size_t k, const std::vector<int>& outputs,
+                             const std::vector<Output>& all, uint8_t* list)
+{
+    static std::vector<float> m, kept, paths;
+    const PolicyRecord& r = in.records[k];
+    uint8_t lft[actDim];
+    const bool reference = o.policy == "lft";
+    if (reference) lftList(lft);
+    const PolicyRule rule = reference ? PolicyRule::resourceBased : phase1RuleOf(r);
+    uint8_t* run = reference ? lft : list;
+    PathOrder pathOrder;
+    makePathOrder(pathOrder);
+    float durations[actDim];
+    std::string message;
+    for (int out : outputs) {
+        const Output& output = all[out];
+        ScenarioSource source;
+        makeScenarioSource(source, scenarioKeyOf(r, output.dist, o.seed), output.dist, o.levels);
+        m.resize(o.runs);
+        paths.resize(o.runs);
+        for (long s = 1; s <= o.runs; ++s) {
+            drawScenario(source, s, durations);
+            paths[s - 1] = longestPath(pathOrder, durations);
+            m[s - 1] = runUnderRule(rule, run, durations);
+        }
+        EvalRow row;
+        row.dataset = r.dataset;
+        row.distribution = in.rowDistribution;
+        row.evalDistribution = output.label;
+        row.method = in.rowMethod;
+        row.config = in.rowConfig;
+        row.group = r.group;
+        row.instance = r.instance;
+        row.file = r.file;
+        row.stem = r.stem;
+        row.policy = ruleLabel(rule);
+        row.evalSeed = o.seed;
+        row.lowerBound = earlyFinish[actNum];
+        row.inSample = NAN;
+        row.version = programVersion();
+        if (!o.samples.empty()) kept = m;
+        checkPathGap(r, output, row, paths, m);
+        fillSingleStatistics(row, m);
+        std::string csv = evalCsvLine(row) + "\n", samples;
+        if (!o.samples.empty()) samples = samplesLine(output.path.substr(output.path.find_last_of('/') + 1), row, kept);
+        message += std::to_string(out) + " " + std::to_string(csv.size()) + " " + std::to_string(samples.size()) + "\n";
+        message += csv + samples;
+    }
+    return message;
 }
 
 std::string runUnit(const Options& o, const Input& in, std::size_t k, const std::vector<int>& outputs,
@@ -71,6 +123,7 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
         refuse(error);
         _exit(exitUsage);
     }
+    if (in.singlePolicy) return runSingle(o, in, k, outputs, all, list);
     PathOrder pathOrder;
     makePathOrder(pathOrder);
     float durations[actDim];
@@ -113,7 +166,8 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
             kept1 = m1;
             kept2 = m2;
         }
-        checkPathGaps(r, output, rows, paths, m1, m2);
+        checkPathGap(r, output, rows[0], paths, m1);
+        checkPathGap(r, output, rows[1], paths, m2);
         fillEvalStatistics(rows[0], rows[1], m1, m2);
         std::string csv = evalCsvLine(rows[0]) + "\n" + evalCsvLine(rows[1]) + "\n";
         std::string samples;

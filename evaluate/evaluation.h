@@ -35,6 +35,7 @@ struct Options {
     bool resume = false;
     bool quiet = false;
     std::string samples;
+    std::string policy = "own";                   // "own", or "lft": the LFT list of each instance under RB
     std::vector<std::string> files;
 };
 
@@ -47,7 +48,14 @@ struct Input {
     std::vector<double> inSample1, inSample2;    // per record; NaN without a row
     std::string runSeed, runVersion;              // "" without the .csv
     std::vector<int> dists;                       // evaluation distributions 1..5
+    // One policy per record (a record of another method, or the LFT list of --policy lft) instead
+    // of a batch record's two; the method, distribution and config its rows carry.
+    bool singlePolicy = false;
+    std::string rowMethod, rowDistribution, rowConfig;
 };
+
+// Rows per record and output: 1 for a single policy, 2 (ph1 and ph2) for a batch record.
+inline int rowsPerRecord(const Input& in) { return in.singlePolicy ? 1 : 2; }
 
 // One results file: an input file under one evaluation distribution.
 struct Output {

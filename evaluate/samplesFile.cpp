@@ -5,6 +5,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "results/policyRecord.h"
 #include "results/runNames.h"
 #include "project/inputFile.h"
 
@@ -90,19 +91,28 @@ bool parseSamplesLine(const std::string& line, const std::map<std::string, int>&
     }
     std::string dataset, label;
     int64_t config, group = 0, instance = 0, seed, runs;
+    // A single policy's line (rule AB, RB or RBA): its method's own label, distribution and config null.
+    auto policy = j.find("policy");
+    const bool single = policy != j.end() && policy->is_string() &&
+                        (*policy == "AB" || *policy == "RB" || *policy == "RBA");
+    auto isNull = [&j, single](const char* key) { return single && j.contains(key) && j[key].is_null(); };
     bool ok = text(j, "dataset", {}, dataset, fault) &&
               (validRunName(dataset) || dataset == "J30" || dataset == "J60" || dataset == "J90" ||
                dataset == "J120" || (fault = "\"dataset\" is " + shown(j["dataset"]) + ", not a data set", false)) &&
-              text(j, "distribution", {"U1", "B1", "U2", "B2", "EXP"}, label, fault) &&
-              text(j, "eval_distribution", {}, label, fault) && text(j, "method", {"HV", "LV"}, label, fault) &&
-              whole(j, "config", 1, 1000000000, config, fault);
+              (isNull("distribution") || text(j, "distribution", {"U1", "B1", "U2", "B2", "EXP"}, label, fault)) &&
+              text(j, "eval_distribution", {}, label, fault) &&
+              (single ? text(j, "method", {}, label, fault) &&
+                            (validMethodLabel(label) ||
+                             (fault = "\"method\" is " + shown(j["method"]) + ", not a method label", false))
+                      : text(j, "method", {"HV", "LV"}, label, fault)) &&
+              (isNull("config") || whole(j, "config", 1, 1000000000, config, fault));
     if (ok && j.contains("stem")) {
         std::string file;
         ok = text(j, "file", {}, file, fault) && text(j, "stem", {}, p.stem, fault);
     } else if (ok) {
         ok = whole(j, "group", 1, 60, group, fault) && whole(j, "instance", 1, 10, instance, fault);
     }
-    ok = ok && text(j, "policy", {"ph1", "ph2"}, p.policy, fault) &&
+    ok = ok && text(j, "policy", {"ph1", "ph2", "AB", "RB", "RBA"}, p.policy, fault) &&
          whole(j, "eval_seed", 0, 4294967295LL, seed, fault) && whole(j, "runs", 2, 100000000, runs, fault) &&
          finite(j, "lower_bound", fault) && finite(j, "path_bound", fault) && finite(j, "mean", fault) && !missing(j, "makespans", fault);
     if (!ok) return false;

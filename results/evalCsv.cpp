@@ -7,6 +7,7 @@
 
 #include "project/inputFile.h"
 #include "results/csvFields.h"
+#include "results/policyRecord.h"
 #include "results/runNames.h"
 
 static const char* evalColumns[] = {
@@ -107,12 +108,17 @@ static bool parseEvalRow(const std::vector<std::string>& f, bool fileRun, EvalRo
         return false;
     }
     FieldCheck check{f, ""};
+    // A single policy's row (a method's own rule, or LFT-RB): any method label, and no configuration,
+    // distribution made for or pairing to give.
+    const bool single = f[8] == "AB" || f[8] == "RB" || f[8] == "RBA";
     long long config = 0, group = 0, instance = 0, runs = 0, seed = 0, runSeed = 0;
     double v[evalColumnNum] = {};
     bool ok = (fileRun ? validRunName(f[0]) || check.refuse(0, "a run name")
                        : check.oneOf(0, {"J30", "J60", "J90", "J120"})) &&
-              check.oneOf(1, distNames) && evalLabel(check, 2) && check.oneOf(3, {"HV", "LV"}) &&
-              check.whole(4, 1, 1000000000, config) &&
+              ((single && f[1].empty()) || check.oneOf(1, distNames)) && evalLabel(check, 2) &&
+              (single ? validMethodLabel(f[3]) || check.refuse(3, "a method label")
+                      : check.oneOf(3, {"HV", "LV"})) &&
+              ((single && f[4].empty()) || check.whole(4, 1, 1000000000, config)) &&
               (f[5].empty() || f[5] == "single" || parseWhole(f[5], 0, 4294967295LL, runSeed) ||
                check.refuse(5, "a seed 0..4294967295, single or empty"));
     // A file run's row names its project by file and stem, a PSPLIB row by group and instance.
@@ -123,16 +129,18 @@ static bool parseEvalRow(const std::vector<std::string>& f, bool fileRun, EvalRo
              (!f[evalColumnNum + 1].empty() || check.refuse(evalColumnNum + 1, ""));
     if (ok && !fileRun)
         ok = check.whole(6, 1, f[0] == "J120" ? 60 : 48, group) && check.whole(7, 1, 10, instance);
-    ok = ok && check.oneOf(8, {"ph1", "ph2"}) && check.whole(9, 2, 100000000, runs) &&
+    ok = ok && check.oneOf(8, {"ph1", "ph2", "AB", "RB", "RBA"}) && check.whole(9, 2, 100000000, runs) &&
          check.whole(10, 0, 4294967295LL, seed);
     // The bound must be positive: every gap is divided by it.
     ok = ok && check.number(11, false, v[11]) && (v[11] > 0 || check.refuse(11, "a positive number"));
     // in_sample and bias are empty without the batch results or under another distribution; the
     // paired columns are empty on ph1 rows and filled on ph2 rows.
     for (int c = 12; ok && c <= 25; ++c) {
-        const bool optional = c == 12 || c == 23 || ((c == 24 || c == 25) && f[8] == "ph1");
+        const bool unpaired = f[8] != "ph2";
+        const bool optional = c == 12 || c == 23 || ((c == 24 || c == 25) && unpaired);
         ok = check.number(c, optional, v[c]);
-        if (ok && (c == 24 || c == 25) && f[8] == "ph1" && !f[c].empty()) ok = check.refuse(c, "empty on a ph1 row");
+        if (ok && (c == 24 || c == 25) && unpaired && !f[c].empty())
+            ok = check.refuse(c, "empty on a " + f[8] + " row");
     }
     ok = ok && (v[14] >= 0 || check.refuse(14, "a number >= 0")) && (v[17] >= 0 || check.refuse(17, "a number >= 0"));
     ok = ok && (!f[26].empty() || check.refuse(26, "a program version"));

@@ -192,6 +192,108 @@ static bool parseFileRecord(const Json& j, PolicyRecord& r, std::string& fault)
     return true;
 }
 
+bool validMethodLabel(const std::string& label)
+{
+    if (label.empty() || label.size() > 32) return false;
+    for (char c : label)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+              c == '.' || c == '+'))
+            return false;
+    return true;
+}
+
+// The keys a record of another method may hold; config, inst and stream_seed are a batch record's,
+// allowed (and ignored) so that a batch line given a rule still reads.
+static const char* const methodRecordKeys[] = {"dataset", "group", "instance", "file", "stem", "method", "rule",
+                                               "distribution", "list", "arcs", "config", "inst", "stream_seed"};
+
+static std::string shownValue(const Json& x)
+{
+    std::string shown = x.dump();
+    return shown.size() > 40 ? shown.substr(0, 40) + "..." : shown;
+}
+
+// A record of another method: its method's label and rule in place of the batch run's identity,
+// the distribution optional, the arcs optional (and refused where the rule would ignore them).
+static bool parseMethodRecord(const Json& j, PolicyRecord& r, std::string& fault)
+{
+    for (auto it = j.begin(); it != j.end(); ++it) {
+        bool known = false;
+        for (const char* key : methodRecordKeys) known = known || it.key() == key;
+        if (!known) {
+            fault = "\"" + it.key().substr(0, 40) + "\" is not a key of a policy record (a misspelt key?)";
+            return false;
+        }
+    }
+    const bool fileRecord = j.contains("file") || j.contains("stem");
+    int n = 0;
+    if (fileRecord) {
+        auto name = j.find("dataset");
+        if (name == j.end() || !name->is_string() || !validRunName(name->get_ref<const std::string&>())) {
+            fault = name == j.end() ? "\"dataset\" is missing"
+                                    : "\"dataset\" is " + shownValue(*name) + ", not a run name (1..64 letters, "
+                                      "digits, _-.+, not a PSPLIB set's name with \"file\" and \"stem\")";
+            return false;
+        }
+        r.dataset = name->get_ref<const std::string&>();
+        if (j.contains("group") || j.contains("instance")) {
+            fault = "\"group\" and \"instance\" stand with \"file\" and \"stem\": name the instance one way";
+            return false;
+        }
+        if (!textField(j, "file", r.file, fault) || !textField(j, "stem", r.stem, fault)) return false;
+        auto list = j.find("list");
+        n = list != j.end() && list->is_array() ? static_cast<int>(list->size()) : 0;
+        if (list != j.end() && list->is_array() && (n < 3 || n > maxAct)) {
+            fault = "\"list\" holds " + std::to_string(n) + " activities, not 3.." + std::to_string(maxAct);
+            return false;
+        }
+    } else {
+        int64_t group, instance;
+        if (!nameField(j, "dataset", datasetNames, 4, r.dataset, fault) ||
+            !wholeField(j, "group", 1, 60, group, fault) || !wholeField(j, "instance", 1, 10, instance, fault))
+            return false;
+        int d = 0;
+        while (r.dataset != datasetNames[d]) ++d;
+        if (group > (d == 3 ? 60 : 48)) {
+            fault = "\"group\" is " + std::to_string(group) + ", beyond the last group of " + r.dataset;
+            return false;
+        }
+        r.group = static_cast<int>(group);
+        r.instance = static_cast<int>(instance);
+        r.inst = (r.group - 1) * 10 + r.instance;
+        n = datasetSizes[d] + 2;
+    }
+    auto method = j.find("method");
+    if (method == j.end() || !method->is_string() || !validMethodLabel(method->get_ref<const std::string&>())) {
+        fault = method == j.end() ? "\"method\" is missing"
+                                  : "\"method\" is " + shownValue(*method) + ", not a label of 1..32 letters, digits "
+                                    "and _-.+";
+        return false;
+    }
+    r.method = method->get_ref<const std::string&>();
+    static const char* const ruleNames[] = {"AB", "RB", "RBA"};
+    if (!nameField(j, "rule", ruleNames, 3, r.rule, fault)) {
+        if (j.find("rule")->is_string()) fault += " (AB, RB or RBA)";
+        return false;
+    }
+    if (j.contains("distribution") && !nameField(j, "distribution", distributionNames, 5, r.distribution, fault)) {
+        fault += " (U1, B1, U2, B2 or EXP)";
+        return false;
+    }
+    if (!readList(j, n, r.list, fault)) return false;
+    r.arcs.clear();
+    if (j.contains("arcs") && !readArcs(j, n, r.arcs, fault)) return false;
+    // The rules AB and RB never look at arcs: a policy given with arcs would be evaluated without them.
+    if (!r.arcs.empty() && r.rule != "RBA") {
+        fault = "\"arcs\" holds " + std::to_string(r.arcs.size()) + " arcs, but rule \"" + r.rule +
+                "\" runs the list without arcs (give rule \"RBA\", or leave the arcs out)";
+        return false;
+    }
+    r.config = 0;
+    r.streamSeed = 0;
+    return true;
+}
+
 bool parsePolicyLine(const std::string& line, PolicyRecord& r, std::string& fault)
 {
     Json j;
@@ -210,6 +312,8 @@ bool parsePolicyLine(const std::string& line, PolicyRecord& r, std::string& faul
         return false;
     }
     int64_t config, group, instance, inst, seed;
+    r = PolicyRecord();
+    if (j.contains("rule")) return parseMethodRecord(j, r, fault);
     if (j.contains("file") || j.contains("stem")) return parseFileRecord(j, r, fault);
     if (!nameField(j, "dataset", datasetNames, 4, r.dataset, fault) ||
         !nameField(j, "distribution", distributionNames, 5, r.distribution, fault) ||

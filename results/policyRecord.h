@@ -50,6 +50,23 @@ struct PolicyRecord {
     int lineNo = 0;                   // line of the file it was read from (readPolicyFile)
 };
 
+// A record of another method (the key "rule" marks it) names its own method and the rule its
+// list runs under, and needs none of the batch run's keys:
+//   {"dataset":"J30","group":1,"instance":1,"method":"mine","rule":"RBA","distribution":"U2",
+//    "list":[1,4,2,...,32],"arcs":[[2,3,2]]}
+// - method 1..32 letters, digits and _-.+; rule "AB" (activity-based), "RB" (resource-based) or
+//   "RBA" (resource-based with the arcs);
+// - distribution optional: the one the policy was made for ("" in the record without it);
+// - arcs optional (none); arcs under AB or RB are refused, since those rules would ignore them;
+// - or "dataset" a run name with "file" and "stem" in place of group and instance, any size n;
+// - keys in any order; any key but these and the ignored batch keys config, inst and
+//   stream_seed is refused. The record keeps config 0, stream seed 0, inst (group - 1) * 10 +
+//   instance (0 with a file).
+// docs/policy-format.md and docs/policy-record.schema.json describe both kinds.
+
+// A method label as records of other methods give it: 1..32 letters, digits, '_', '-', '.', '+'.
+bool validMethodLabel(const std::string& label);
+
 // Parses one line (without its line feed). On failure returns false and says in fault what is
 // wrong, e.g. "\"group\" is 61, not 1..60"; the caller adds file and line. Never throws.
 bool parsePolicyLine(const std::string& line, PolicyRecord& record, std::string& fault);

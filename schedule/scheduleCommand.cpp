@@ -94,7 +94,8 @@ bool findFileRunRecord(const std::string& path, const std::string& name, PolicyR
     long long k = 0;
     if (parseWhole(name, 1, maxRunFiles, k))
         for (const PolicyRecord& r : records)
-            if (!r.stem.empty() && r.inst == k) {
+            // Another method's file records have no place in a run: their line is their place.
+            if (!r.stem.empty() && (isMethodRecord(r) ? r.lineNo : r.inst) == k) {
                 record = r;
                 return true;
             }
@@ -155,7 +156,9 @@ int runSchedule(int argc, char** argv)
     uint32_t seed = 1;
     int levels = 0;
     std::vector<std::string> which;
-    app.add_option("--policy", policy, "ph1: the list under the search's policy; ph2: the list with the arcs")
+    app.add_option("--policy", policy,
+                   "ph1: the list under the search's policy; ph2: the list with the arcs (a record of another "
+                   "method has its own rule's policy alone)")
         ->check(CLI::IsMember({"ph1", "ph2"}))->capture_default_str();
     app.add_option("--scenario", scenario, "nominal, or run K of tarvo evaluate")->capture_default_str();
     app.add_option("--dist", evalDist, "distribution of the scenario (default: the one searched for)")
@@ -166,7 +169,7 @@ int runSchedule(int argc, char** argv)
     app.add_option("--instances", folder, "folder of the .sm files (a file run's records name their own files)")
         ->capture_default_str();
     app.add_option("--format", format, "csv or json")->check(CLI::IsMember({"csv", "json"}))->capture_default_str();
-    app.add_option("FILE.jsonl", file, "policy records of a batch run")->required();
+    app.add_option("FILE.jsonl", file, "policy records of a batch run or of another method")->required();
     app.add_option("INSTANCE", which,
                    "PSPLIB: GROUP INSTANCE (two numbers); a file run: the project's STEM, or K for the run's "
                    "K-th file (a stem of that name is taken first)")
@@ -201,7 +204,15 @@ int runSchedule(int argc, char** argv)
         if (!findPolicyRecord(file, static_cast<int>(group), static_cast<int>(instance), record, error))
             return refused(error);
     }
+    // A record of another method holds one policy, its own rule's: --policy has nothing to choose.
+    const bool own = isMethodRecord(record);
+    if (own && app.count("--policy") > 0)
+        return refused(file + ": line " + std::to_string(record.lineNo) + ": a record of method " + record.method +
+                       " holds one policy (rule " + record.rule + "): leave --policy out");
     if (evalDist.empty()) evalDist = record.distribution;
+    if (run > 0 && evalDist.empty())
+        return refused(file + ": line " + std::to_string(record.lineNo) + ": the record names no distribution it was "
+                       "made for: give the scenario's with --dist");
     uint8_t list[actDim] = {};
     if (!loadPolicyQuietly(record, folder, file, list, error)) return refused(error);
 
@@ -216,14 +227,13 @@ int runSchedule(int argc, char** argv)
         drawScenario(source, run, durations);
     }
 
-    bool phase2 = policy == "ph2";
-    ScheduleRule rule = phase2                 ? ScheduleRule::withArcs
-                        : isHVRecord(record) ? ScheduleRule::resourceBased
-                                             : ScheduleRule::activityBased;
-    if (phase2)
-        runPhase2Policy(list, durations);
-    else
-        runPhase1Policy(record, list, durations);
+    const PolicyRule run1 = own ? phase1RuleOf(record) : policy == "ph2" ? PolicyRule::withArcs : phase1RuleOf(record);
+    if (own) policy = record.rule;
+    const bool phase2 = run1 == PolicyRule::withArcs;
+    ScheduleRule rule = phase2                                     ? ScheduleRule::withArcs
+                        : run1 == PolicyRule::resourceBased ? ScheduleRule::resourceBased
+                                                                   : ScheduleRule::activityBased;
+    runUnderRule(run1, list, durations);
     bool critical[actDim];
     markCriticalChain(list, rule, critical);
     static const std::vector<PolicyArc> none;
@@ -233,8 +243,9 @@ int runSchedule(int argc, char** argv)
     if (format == "csv") {
         out = csvText(arcs, durations, critical);
     } else {
-        nlohmann::ordered_json head = {{"dataset", record.dataset}, {"distribution", record.distribution},
+        nlohmann::ordered_json head = {{"dataset", record.dataset}, {"distribution", nullptr},
                                        {"method", record.method}};
+        if (!record.distribution.empty()) head["distribution"] = record.distribution;
         putInstanceKeys(head, record.group, record.instance, record.file, record.stem);
         head["policy"] = policy;
         head["rule"] = ruleName(rule);

@@ -146,9 +146,37 @@ bool loadPolicy(const PolicyRecord& r, const std::string& instances, const std::
     return true;
 }
 
+bool isMethodRecord(const PolicyRecord& r) { return !r.rule.empty(); }
+
+static const char* const ruleLabels[] = {"AB", "RB", "RBA"};
+
+bool ruleOfLabel(const std::string& label, PolicyRule& rule)
+{
+    for (int k = 0; k < 3; ++k)
+        if (label == ruleLabels[k]) {
+            rule = static_cast<PolicyRule>(k);
+            return true;
+        }
+    return false;
+}
+
+const char* ruleLabel(PolicyRule rule) { return ruleLabels[static_cast<int>(rule)]; }
+
+PolicyRule phase1RuleOf(const PolicyRecord& r)
+{
+    PolicyRule rule = PolicyRule::activityBased;
+    if (isMethodRecord(r) && ruleOfLabel(r.rule, rule)) return rule;
+    return isHVRecord(r) ? PolicyRule::resourceBased : PolicyRule::activityBased;
+}
+
+PolicyRule reportedRuleOf(const PolicyRecord& r)
+{
+    return isMethodRecord(r) ? phase1RuleOf(r) : PolicyRule::withArcs;
+}
+
 float runPhase1Policy(const PolicyRecord& r, uint8_t* list, const float* durations)
 {
-    return isHVRecord(r) ? executeResourceBasedGiven(list, durations) : executeActivityBasedGiven(list, durations);
+    return runUnderRule(phase1RuleOf(r), list, durations);
 }
 
 float runPhase2Policy(uint8_t* list, const float* durations)

@@ -40,6 +40,18 @@ enum class PolicyRule { activityBased, resourceBased, withArcs };
 // The makespan of one run of list under rule, on the durations given per activity.
 float runUnderRule(PolicyRule rule, uint8_t* list, const float* durations);
 
+// Whether the record is one of another method (it names its rule) rather than a batch run's.
+bool isMethodRecord(const PolicyRecord& record);
+// The rule of a rule label "AB", "RB" or "RBA" (false for any other text), and the label of a rule.
+bool ruleOfLabel(const std::string& label, PolicyRule& rule);
+const char* ruleLabel(PolicyRule rule);
+// The rule of the record's first (or only) policy: a batch record's Phase 1 (AB for LV, RB for
+// HV), a record of another method its own rule.
+PolicyRule phase1RuleOf(const PolicyRecord& record);
+// The rule of the record's policy as its method reports it: Phase 2's (RBA) for a batch record,
+// a record of another method its own rule.
+PolicyRule reportedRuleOf(const PolicyRecord& record);
+
 // The makespan of one run of the record's Phase 1 policy (activity-based for LV, resource-based
 // for HV) or of its Phase 2 policy (the list with the arcs, resource-based with arcs), on the
 // durations given per activity: the engine code of the search.

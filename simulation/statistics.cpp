@@ -68,6 +68,13 @@ void fillEvalStatistics(EvalRow& ph1, EvalRow& ph2, std::vector<float>& m1, std:
     fillOne(ph2, m2, t);
 }
 
+void fillSingleStatistics(EvalRow& row, std::vector<float>& m)
+{
+    row.pairedDiff = NAN;
+    row.pairedStderr = NAN;
+    fillOne(row, m, tQuantile975(static_cast<double>(m.size()) - 1.0));
+}
+
 int pairedVerdict(const EvalRow& ph2)
 {
     if (!(ph2.pairedStderr > 0)) return 0;

@@ -10,6 +10,8 @@
 // the numeric columns of both rows (lower bound and in-sample values already set). The two arrays
 // are sorted in place for the percentiles.
 void fillEvalStatistics(EvalRow& ph1, EvalRow& ph2, std::vector<float>& m1, std::vector<float>& m2);
+// The same for a single policy's row, its paired columns NaN.
+void fillSingleStatistics(EvalRow& row, std::vector<float>& m);
 // Two-sided 95 % quantile of Student's t with df degrees of freedom (Boost.Math).
 double tQuantile975(double df);
 // Phase 2 significantly better (+1), worse (-1) or neither (0) than Phase 1, paired, 5 %.
