@@ -1,65 +1,72 @@
-// The paired tests on hand-made differences: known answers for all zeros, ties only, a single
-// value, the zero handling of Pratt and Holm's step-down order. (SciPy checks the rest:
-// tests/probe/pairedScipy.py.)
+// Paired statistics over instances: the t interval, the Wilcoxon signed-rank test (Pratt, ties,
+// normal approximation) and Holm's correction on hand-made differences with known answers.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 #include "simulation/pairedTests.h"
 
-TEST(pairedTests, equalDifferencesGiveZeroErrorAndPOfTheirSign)
+TEST(pairedTests, tIntervalOfThreeValues)
 {
-    std::vector<double> zeros(10, 0.0), same(10, -0.5);
-    PairedT z = pairedT(zeros.data(), 10);
-    EXPECT_EQ(z.mean, 0.0);
-    EXPECT_EQ(z.stderrOfMean, 0.0);
-    EXPECT_EQ(z.low, 0.0);
-    EXPECT_EQ(z.high, 0.0);
-    EXPECT_EQ(z.p, 1.0);
-    PairedT s = pairedT(same.data(), 10);
-    EXPECT_EQ(s.mean, -0.5);
-    EXPECT_EQ(s.stderrOfMean, 0.0);
-    EXPECT_EQ(s.p, 0.0);
-    double one = 3.0;
-    PairedT single = pairedT(&one, 1);
-    EXPECT_EQ(single.mean, 3.0);
-    EXPECT_TRUE(std::isnan(single.stderrOfMean) && std::isnan(single.low) && std::isnan(single.p));
+    PairedT t = pairedT({1, 2, 3});
+    EXPECT_EQ(t.n, 3);
+    EXPECT_DOUBLE_EQ(t.mean, 2);
+    EXPECT_DOUBLE_EQ(t.stderrOfMean, 1 / std::sqrt(3.0));
+    // t_{0.975, 2} = 4.302652729911275
+    EXPECT_NEAR(t.ci95High - 2, 4.302652729911275 / std::sqrt(3.0), 1e-9);
+    EXPECT_DOUBLE_EQ(t.ci95Low + t.ci95High, 4);
+    PairedT one = pairedT({5});
+    EXPECT_DOUBLE_EQ(one.mean, 5);
+    EXPECT_TRUE(std::isnan(one.stderrOfMean) && std::isnan(one.ci95Low));
+    PairedT zeros = pairedT({0, 0, 0, 0});
+    EXPECT_EQ(zeros.mean, 0);
+    EXPECT_EQ(zeros.ci95Low, 0);
+    EXPECT_EQ(zeros.ci95High, 0);
 }
 
-TEST(pairedTests, wilcoxonKnownAnswers)
+// The p-values below are SciPy 1.10's wilcoxon(d, zero_method="pratt", correction=False,
+// mode="approx"); tests/cli/compare.sh checks the command's table against SciPy itself.
+TEST(pairedTests, wilcoxonWithZerosAndTies)
 {
-    // Nothing to test: p = 1.
-    EXPECT_EQ(wilcoxonPratt(std::vector<double>(30, 0.0)), 1.0);
+    EXPECT_NEAR(wilcoxonPratt({0.5, -1.2, 0, 2.0, 2.0, -0.5, 3.1, 0, 1.7, -2.0, 0.9, 4.0}), 0.13383298459147794, 1e-12);
+    EXPECT_NEAR(wilcoxonPratt({1, 2, 3, -4, 5, 6, -7, 8, 9, 10, 0, 0, 0, 1, 1, -1}), 0.05750260761742322, 1e-12);
+    // One value: T = 1, mean 1/2, variance 1/4, z = 1.
+    EXPECT_NEAR(wilcoxonPratt({2.5}), 0.31731050786291415, 1e-12);
+    // The sign decides nothing two-sided: the mirror image gives the same p.
+    EXPECT_DOUBLE_EQ(wilcoxonPratt({-0.5, 1.2, 0, -2.0, -2.0, 0.5, -3.1, 0, -1.7, 2.0, -0.9, -4.0}),
+                     wilcoxonPratt({0.5, -1.2, 0, 2.0, 2.0, -0.5, 3.1, 0, 1.7, -2.0, 0.9, 4.0}));
+}
+
+TEST(pairedTests, wilcoxonWithoutEvidence)
+{
     EXPECT_EQ(wilcoxonPratt({}), 1.0);
-    // One value: T+ = r or 0, E = r/2, V = r^2/4, so |z| = 1 whatever its size and sign.
-    const double pOne = std::erfc(1 / std::sqrt(2.0));
-    EXPECT_NEAR(wilcoxonPratt({2.5}), pOne, 1e-15);
-    EXPECT_NEAR(wilcoxonPratt({-7}), pOne, 1e-15);
-    // All ties, all positive: n ranks of (n+1)/2; T+ = n(n+1)/2, E = half, V = n (n+1)^2 / 16,
-    // z = sqrt(n).
-    EXPECT_NEAR(wilcoxonPratt(std::vector<double>(16, 1.25)), std::erfc(4 / std::sqrt(2.0)), 1e-15);
-    // Symmetric around 0: T+ = E exactly, p = 1.
-    EXPECT_EQ(wilcoxonPratt({-1, 1, -2, 2, -3, 3}), 1.0);
-    // Pratt: zeros take the low ranks 1..z, so a zero moves the nonzero ranks up. Ranks of
-    // {0, 1, 2, -3}: 1 (dropped), 2, 3, 4; T+ = 5, E = 4.5, V = (4 + 9 + 16) / 4.
-    EXPECT_NEAR(wilcoxonPratt({0, 1, 2, -3}), std::erfc(0.5 / std::sqrt(29 / 4.0) / std::sqrt(2.0)), 1e-15);
-    // Sign symmetry.
-    EXPECT_EQ(wilcoxonPratt({0.5, 1, -0.25, 3, 3}), wilcoxonPratt({-0.5, -1, 0.25, -3, -3}));
+    EXPECT_EQ(wilcoxonPratt({0, 0, 0, 0, 0}), 1.0);
+    // All ties of one size, half each way: T equals its mean exactly.
+    EXPECT_DOUBLE_EQ(wilcoxonPratt({1, -1, 1, -1}), 1.0);
+    // All equal and positive: ranks 2.5 each, T = 10, mu = 5, var = (180 - 60 / 2) / 24 = 2.5^2,
+    // so z = 2 (SciPy: 0.04550026389635839).
+    EXPECT_NEAR(wilcoxonPratt({3, 3, 3, 3}), std::erfc(2 / std::sqrt(2.0)), 1e-14);
 }
 
-TEST(pairedTests, holmStepsDownAndKeepsOrder)
+TEST(pairedTests, holmStepDown)
 {
-    // Sorted: 0.005 (x5), 0.01 (x4), 0.03 (x3), 0.04 (x2), 0.5 (x1) -> 0.025, 0.04, 0.09, 0.09 (max), 0.5.
-    std::vector<double> adj = holmAdjusted({0.01, 0.04, 0.03, 0.005, 0.5});
-    ASSERT_EQ(adj.size(), 5u);
-    EXPECT_DOUBLE_EQ(adj[0], 0.04);
-    EXPECT_DOUBLE_EQ(adj[1], 0.09);
-    EXPECT_DOUBLE_EQ(adj[2], 0.09);
-    EXPECT_DOUBLE_EQ(adj[3], 0.025);
-    EXPECT_DOUBLE_EQ(adj[4], 0.5);
-    // Capped at 1; one test is its own family.
-    EXPECT_EQ(holmAdjusted({0.6, 0.7})[1], 1.0);
-    EXPECT_EQ(holmAdjusted({0.03})[0], 0.03);
+    std::vector<double> a = holmAdjusted({0.01, 0.04, 0.03, 0.005});
+    ASSERT_EQ(a.size(), 4u);
+    EXPECT_DOUBLE_EQ(a[0], 0.03);
+    EXPECT_DOUBLE_EQ(a[1], 0.06);   // 0.04 * 1 lies below the 0.06 before it: monotone
+    EXPECT_DOUBLE_EQ(a[2], 0.06);
+    EXPECT_DOUBLE_EQ(a[3], 0.02);
+    std::vector<double> capped = holmAdjusted({0.5, 0.9});
+    EXPECT_DOUBLE_EQ(capped[0], 1.0);
+    EXPECT_DOUBLE_EQ(capped[1], 1.0);
     EXPECT_TRUE(holmAdjusted({}).empty());
+}
+
+TEST(pairedTests, tPValueOfAPairedDifference)
+{
+    EXPECT_EQ(pairedTP(0, 0, 9999), 1.0);
+    EXPECT_EQ(pairedTP(0.5, 0, 9999), 0.0);
+    // t = 4.302652729911275 on 2 degrees of freedom is the two-sided 5 % point.
+    EXPECT_NEAR(pairedTP(4.302652729911275, 1, 2), 0.05, 1e-9);
+    EXPECT_DOUBLE_EQ(pairedTP(-1.5, 0.7, 30), pairedTP(1.5, 0.7, 30));
 }
