@@ -19,7 +19,7 @@ constexpr int maxPolicies = 16;
 struct Options {
     long runs = 10000;
     uint32_t seed = 1;
-    std::string dist = "searched", levels = "0", policy = "reported", baseline, format = "md", out;
+    std::string dist = "searched", policy = "reported", baseline, format = "md", out;
     std::string instances = "Instances";
     int levelsValue = 0;
     int jobs = 1;

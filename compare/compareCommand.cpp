@@ -78,7 +78,8 @@ int runCompare(int argc, char** argv)
         return exitIncomplete;
     }
     std::fputs(table.c_str(), stdout);
-    std::fprintf(stderr, "tarvo compare: inputs named by their file's base name%s\n",
+    if (!o.quiet)
+        std::fprintf(stderr, "tarvo compare: inputs named by their file's base name%s\n",
                  o.baseline == "lft" ? ", the base LFT-RB" : "");
     return exitClean;
 }
