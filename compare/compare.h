@@ -19,7 +19,7 @@ constexpr int maxPolicies = 16;
 struct Options {
     long runs = 10000;
     uint32_t seed = 1;
-    std::string dist = "searched", policy = "reported", baseline, format = "md", out;
+    std::string by, dist = "searched", policy = "reported", baseline, format = "md", out;
     std::string instances = "Instances";
     int levelsValue = 0;
     int jobs = 1;
@@ -58,7 +58,7 @@ bool runInstances(const Options& o, const std::vector<Input>& inputs, const std:
 // The summary table of one distribution and the per-instance CSV rows. (compareReport.cpp)
 std::string tableHeader(const std::string& format);
 std::string tableRows(const Options& o, const std::vector<Input>& inputs, const std::vector<InstanceResult>& results,
-                      const std::string& dataset, const std::string& evalLabel);
+                      const std::string& dataset, const std::string& evalLabel, const std::string& level);
 std::string tableFooter(const std::string& format);
 std::string outHeader();
 std::string outRows(const Options& o, const std::vector<Input>& inputs, const std::vector<Instance>& instances,

@@ -11,7 +11,7 @@
 
 namespace comparison {
 
-static const char* const columns[] = {"dataset", "eval", "input", "against", "instances", "gap_cp", "gap_cp_ci95",
+static const char* const columns[] = {"dataset", "eval", "level", "input", "against", "instances", "gap_cp", "gap_cp_ci95",
                                       "gap_path", "gap_path_ci95", "diff_gap", "diff_gap_ci95", "wilcoxon_p",
                                       "w/t/l 5%", "w/t/l Holm"};
 constexpr int columnCount = sizeof columns / sizeof columns[0];
@@ -48,11 +48,11 @@ std::string tableHeader(const std::string& format)
     std::vector<std::string> names(columns, columns + columnCount);
     if (format == "csv") {
         std::string text;
-        for (int k = 0; k < columnCount; ++k) text += (k ? "," : "") + std::string(k == 12 ? "wtl_5" : k == 13 ? "wtl_holm" : columns[k]);
+        for (int k = 0; k < columnCount; ++k) text += (k ? "," : "") + std::string(k == 13 ? "wtl_5" : k == 14 ? "wtl_holm" : columns[k]);
         return text + "\n";
     }
     if (format == "latex")
-        return "\\begin{tabular}{lllrllllllllll}\n\\toprule\n" + line(names, format) + "\\midrule\n";
+        return "\\begin{tabular}{llllrllllllllll}\n\\toprule\n" + line(names, format) + "\\midrule\n";
     std::string rule = "|";
     for (int k = 0; k < columnCount; ++k) rule += "---|";
     return line(names, format) + rule + "\n";
@@ -88,7 +88,7 @@ static std::string winsTiesLosses(const std::vector<int>& v)
 }
 
 std::string tableRows(const Options& o, const std::vector<Input>& inputs, const std::vector<InstanceResult>& results,
-                      const std::string& dataset, const std::string& evalLabel)
+                      const std::string& dataset, const std::string& evalLabel, const std::string& level)
 {
     std::string text;
     std::vector<std::vector<double>> gaps(inputs.size());
@@ -100,13 +100,13 @@ std::string tableRows(const Options& o, const std::vector<Input>& inputs, const 
         }
         gaps[p] = cp;
         const double m = meanOf(cp), h = halfWidth(cp), mp = meanOf(path), hp = halfWidth(path);
-        std::vector<std::string> cells = {dataset, evalLabel, inputs[p].label, "", std::to_string(results.size()),
+        std::vector<std::string> cells = {dataset, evalLabel, level, inputs[p].label, "", std::to_string(results.size()),
                                           fixed(m, 3), interval(m - h, m + h, o.format), fixed(mp, 3),
                                           interval(mp - hp, mp + hp, o.format)};
         if (p == 0) {
             cells.resize(columnCount);
         } else {
-            cells[3] = inputs[0].label;
+            cells[4] = inputs[0].label;
             std::vector<double> d;
             for (std::size_t i = 0; i < results.size(); ++i) d.push_back(gaps[p][i] - gaps[0][i]);
             PairedT t = pairedT(d);

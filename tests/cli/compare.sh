@@ -52,9 +52,13 @@ cmp_ --baseline lft --format csv --out one.csv "$hv" "$lv" > one.txt || fail "co
 cmp_ --baseline lft --format csv --out two.csv --jobs 2 "$hv" "$lv" > two.txt || fail "compare --jobs 2"
 cmp -s one.csv two.csv || fail "--jobs 2 writes the same rows"
 cmp -s one.txt two.txt || fail "--jobs 2 prints the same table"
-expect_eq "$(cut -d, -f3 one.txt | tr '\n' ' ')" "input LFT-RB J30-U2-#5000sch-HV-g1-2 J30-U2-#5000sch-LV-g1-2 " "inputs and the LFT base"
+expect_eq "$(cut -d, -f4 one.txt | tr '\n' ' ')" "input LFT-RB J30-U2-#5000sch-HV-g1-2 J30-U2-#5000sch-LV-g1-2 " "inputs and the LFT base"
 cmp_ --format latex "$hv" "$lv" > t.tex || fail "--format latex"
 grep -q '\\toprule' t.tex && grep -q 'J30-U2-\\#5000sch-HV-g1-2' t.tex && grep -q 'gap\\_cp' t.tex || fail "latex: $(cat t.tex)"
+# --by: one row set per level, the instances split between them.
+cmp_ --by group --format csv "$hv" "$lv" > by.txt || fail "compare --by group"
+expect_eq "$(cut -d, -f3,4,6 by.txt | tail -n +2 | tr '\n' ' ')" "group=1,J30-U2-#5000sch-HV-g1-2,10 group=1,J30-U2-#5000sch-LV-g1-2,10 group=2,J30-U2-#5000sch-HV-g1-2,10 group=2,J30-U2-#5000sch-LV-g1-2,10 " "--by group rows"
+msg=$(cmp_ --by frobs "$hv" "$lv" 2>&1 >/dev/null); expect_eq "$?" 2 "exit code of --by frobs"
 ls ./*.new ./*.part 2>/dev/null && fail "no .new or .part file is left"
 
 # The Wilcoxon p-value and the Holm verdicts against SciPy and a hand Holm, from the rows.
