@@ -12,7 +12,8 @@ cmp_() { "$program" compare --instances Instances --quiet --runs "$runs" "$@"; }
 "$program" --dataset J30 --groups 1-2 --dist U2 --method LV --quiet --reports lv
 "$program" --dataset J30 --groups 1 --dist B1 --shard 1/5 --quiet --reports b1
 "$program" --dataset J60 --groups 1 --dist U2 --shard 1/10 --quiet --reports j60
-hv=$(ls hv/*.jsonl); lv=$(ls lv/*.jsonl); b1=$(ls b1/*.jsonl); j60=$(ls j60/*.jsonl)
+hv=$(ls hv/*.jsonl); lv=$(ls lv/*.jsonl)
+H=$(basename "$hv" .jsonl); L=$(basename "$lv" .jsonl); b1=$(ls b1/*.jsonl); j60=$(ls j60/*.jsonl)
 
 # Refusals: exit code 2, a message naming the fault, no file written.
 good=$(head -n 1 "$hv")
@@ -52,12 +53,12 @@ cmp_ --baseline lft --format csv --out one.csv "$hv" "$lv" > one.txt || fail "co
 cmp_ --baseline lft --format csv --out two.csv --jobs 2 "$hv" "$lv" > two.txt || fail "compare --jobs 2"
 cmp -s one.csv two.csv || fail "--jobs 2 writes the same rows"
 cmp -s one.txt two.txt || fail "--jobs 2 prints the same table"
-expect_eq "$(cut -d, -f4 one.txt | tr '\n' ' ')" "input LFT-RB J30-U2-#5000sch-HV-g1-2 J30-U2-#5000sch-LV-g1-2 " "inputs and the LFT base"
+expect_eq "$(cut -d, -f4 one.txt | tr '\n' ' ')" "input LFT-RB $H $L " "inputs and the LFT base"
 cmp_ --format latex "$hv" "$lv" > t.tex || fail "--format latex"
-grep -q '\\toprule' t.tex && grep -q 'J30-U2-\\#5000sch-HV-g1-2' t.tex && grep -q 'gap\\_cp' t.tex || fail "latex: $(cat t.tex)"
+grep -q '\\toprule' t.tex && grep -q "${H/\#/\\\\\#}" t.tex && grep -q 'gap\\_cp' t.tex || fail "latex: $(cat t.tex)"
 # --by: one row set per level, the instances split between them.
 cmp_ --by group --format csv "$hv" "$lv" > by.txt || fail "compare --by group"
-expect_eq "$(cut -d, -f3,4,6 by.txt | tail -n +2 | tr '\n' ' ')" "group=1,J30-U2-#5000sch-HV-g1-2,10 group=1,J30-U2-#5000sch-LV-g1-2,10 group=2,J30-U2-#5000sch-HV-g1-2,10 group=2,J30-U2-#5000sch-LV-g1-2,10 " "--by group rows"
+expect_eq "$(cut -d, -f3,4,6 by.txt | tail -n +2 | tr '\n' ' ')" "group=1,$H,10 group=1,$L,10 group=2,$H,10 group=2,$L,10 " "--by group rows"
 msg=$(cmp_ --by frobs "$hv" "$lv" 2>&1 >/dev/null); expect_eq "$?" 2 "exit code of --by frobs"
 ls ./*.new ./*.part 2>/dev/null && fail "no .new or .part file is left"
 
