@@ -23,8 +23,9 @@ int main()
             for (double p : holmAdjusted(x)) std::printf("%.17g ", p);
             std::printf("\n");
         } else {
-            PairedT t = pairedT(x.data(), static_cast<long>(x.size()));
-            std::printf("%.17g %.17g %.17g %.17g %.17g\n", t.mean, t.stderrOfMean, t.low, t.high, t.p);
+            PairedT t = pairedT(x);
+            std::printf("%.17g %.17g %.17g %.17g %.17g\n", t.mean, t.stderrOfMean, t.ci95Low, t.ci95High,
+                        pairedTP(t.mean, t.stderrOfMean, t.n - 1.0));
         }
     }
     return 0;
