@@ -7,6 +7,7 @@
 #include "batch/batch.h"
 #include "cli/exitCodes.h"
 #include "cli/standardOutput.h"
+#include "compare/compare.h"
 #include "driver/driver.h"
 #include "evaluate/evaluate.h"
 #include "schedule/schedule.h"
@@ -24,6 +25,7 @@ static const Command commands[] = {
     {"evaluate", runEvaluate},
     {"summarize", runSummarize},
     {"schedule", runSchedule},
+    {"compare", runCompare},
 };
 
 int main(int argc, char** argv)

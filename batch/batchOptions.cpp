@@ -27,6 +27,8 @@ const char* const commandList =
     "                                 condense results and evaluation files into one table\n"
     "  tarvo schedule [OPTIONS] FILE.jsonl GROUP INSTANCE\n"
     "                                 print the schedule one policy of a batch run produces\n"
+    "  tarvo compare [OPTIONS] A.jsonl B.jsonl...\n"
+    "                                 run several policy files on the same scenarios, paired statistics\n"
     "Each command's own options: tarvo COMMAND --help.\n";
 
 static const char* runFooter =

@@ -16,6 +16,7 @@
 #include "results/csvFields.h"
 #include "results/evalCsv.h"
 #include "results/groupDesign.h"
+#include "results/latexText.h"
 #include "results/resultsCsv.h"
 #include "simulation/statistics.h"
 
@@ -375,22 +376,6 @@ static std::string fixed(double v, int digits)
     char text[40];
     std::snprintf(text, sizeof text, "%.*f", digits, v);
     return text;
-}
-
-// Text for a LaTeX cell: a run may be called my_run, and a bare _ (or &, %, #, ...) does not compile.
-static std::string latexText(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': case '%': case '$': case '#': case '_': case '{': case '}': out += std::string("\\") + c; break;
-        case '~': out += "\\textasciitilde{}"; break;
-        case '^': out += "\\textasciicircum{}"; break;
-        case '\\': out += "\\textbackslash{}"; break;
-        default: out += c;
-        }
-    }
-    return out;
 }
 
 std::string formatSummary(const std::vector<SummaryRow>& rows, const std::string& format)

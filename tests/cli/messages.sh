@@ -45,11 +45,11 @@ msg=$("$program" run --files --reports R 2>&1); expect_eq "$?" 2 "exit code of r
 # Help: every command listed by tarvo --help and run --help; every command's help in one style.
 for words in "--help" "run --help"; do
   help=$("$program" $words)
-  for command in run merge evaluate summarize schedule; do
+  for command in run merge evaluate summarize schedule compare; do
     [[ "$help" == *"tarvo $command "* ]] || fail "tarvo $words lists $command"
   done
 done
-for command in run merge evaluate summarize schedule; do
+for command in run merge evaluate summarize schedule compare; do
   usage=$("$program" $command --help | sed -n 2p)
   [[ "$usage" == "Usage: tarvo $command "* ]] || fail "$command --help in the common style: $usage"
   "$program" $command --help | grep -q '^  -h,--help  *Print this help message and exit$' || fail "$command --help lists -h,--help"
