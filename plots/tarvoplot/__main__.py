@@ -56,6 +56,12 @@ def _parser():
                        "(per instance, in the run's order of files, for a file run)")
     o.add_argument("results", nargs="+", help="batch results .csv files")
     o.add_argument("--eval", nargs="+", default=[], metavar="EVAL", help="evaluation .csv files of tarvo evaluate")
+
+    c = sub.add_parser("compare", parents=[common], help="paired differences per instance from `tarvo compare --out`")
+    c.add_argument("rows", help="per-instance CSV of tarvo compare --out")
+    c.add_argument("--eval-dist", help="only this evaluation distribution (default: one panel each)")
+    c.add_argument("--other", help="only this compared policy (default: one panel each)")
+    c.add_argument("--title", help="a line above the picture")
     return p
 
 
@@ -72,6 +78,11 @@ def run(argv):
         records = distribution.selectRecords(readSamples(args.samples), args.group, args.instance,
                                              args.eval_dist, args.samples, args.stem)
         return style.save(distribution.distributionFigure(records), args.out, args.dpi)
+    if args.kind == "compare":
+        from . import compare
+        rows = readTable(args.rows, compare.COMPARE_COLUMNS, compare.COMPARE_NUMBERS)
+        groups = compare.panels(rows, args.eval_dist, args.other)
+        return style.save(compare.compareFigure(groups, args.title), args.out, args.dpi)
     from . import overview
     rows = [row for path in args.results
             for row in readTable(path, overview.BATCH_COLUMNS, ("ph1_gap", "smaller_gap"))]
