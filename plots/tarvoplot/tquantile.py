@@ -44,6 +44,12 @@ def tQuantile(p, df):
     """The t with P(T <= t) = p, for 0.5 <= p < 1 (to about 1e-12)."""
     if not 0.5 <= p < 1.0 or df < 1:
         raise ValueError(f"t quantile of p={p}, df={df} is not defined here")
+    # Closed forms where they exist: the bisection's last digits are not exact.
+    if df == 1:
+        return math.tan(math.pi * (p - 0.5))
+    if df == 2:
+        q = 2.0 * p - 1.0
+        return math.sqrt(2.0 / (1.0 - q * q) - 2.0)
     low, high = 0.0, 1.0
     while tDistribution(high, df) < p:
         high *= 2.0
@@ -53,6 +59,16 @@ def tQuantile(p, df):
             low = mid
         else:
             high = mid
-        if high - low < 1e-13 * max(1.0, high):
+        if high - low <= 4e-16 * high:
             break
     return 0.5 * (low + high)
+
+
+def meanInterval95(values):
+    """(mean, half width of its 95 % Student t interval, n); the half width is 0 for one value."""
+    n = len(values)
+    mean = math.fsum(values) / n
+    if n < 2:
+        return mean, 0.0, n
+    sd = math.sqrt(math.fsum((v - mean) ** 2 for v in values) / (n - 1))
+    return mean, tQuantile(0.975, n - 1) * sd / math.sqrt(n), n
