@@ -45,12 +45,13 @@ def _parser():
     r = sub.add_parser("profile", parents=[common], help="resource profiles of a `tarvo schedule` output")
     r.add_argument("schedule", help="output of tarvo schedule")
 
-    d = sub.add_parser("distribution", parents=[common], help="makespan distributions of ph1 and ph2 (tarvo evaluate --samples)")
+    d = sub.add_parser("distribution", parents=[common], help="makespan distributions of the Phase 1 list and Phase 2, or of one policy (tarvo evaluate --samples)")
     d.add_argument("samples", help="JSON Lines file of tarvo evaluate --samples")
     d.add_argument("--group", type=int, help="parameter group (needed when the file holds several instances)")
     d.add_argument("--instance", type=int, help="instance within the group")
     d.add_argument("--stem", help="a file run's project, by its stem (needed when the file holds several)")
     d.add_argument("--eval-dist", help="evaluation distribution (default: the one searched for)")
+    d.add_argument("--method", help="the method whose policies to draw (needed when the file holds several)")
 
     o = sub.add_parser("overview", parents=[common], help="average gap per parameter group from batch results files "
                        "(per instance, in the run's order of files, for a file run)")
@@ -76,7 +77,7 @@ def run(argv):
     if args.kind == "distribution":
         from . import distribution
         records = distribution.selectRecords(readSamples(args.samples), args.group, args.instance,
-                                             args.eval_dist, args.samples, args.stem)
+                                             args.eval_dist, args.samples, args.stem, args.method)
         return style.save(distribution.distributionFigure(records), args.out, args.dpi)
     if args.kind == "compare":
         from . import compare

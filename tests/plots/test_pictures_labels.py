@@ -1,0 +1,125 @@
+# Tests of what the pictures say: the policies' names, the two bound lines and their labels, the
+# run-by-run difference panel (and its note when both policies give the same makespans), and the
+# samples of other methods' one-policy records.
+import json
+import os
+
+import numpy as np
+import pytest
+
+from conftest import FIXTURES
+from tarvoplot import InputError, distribution
+from tarvoplot.__main__ import main
+from tarvoplot.inputs import readSamples
+
+SAMPLES = os.path.join(FIXTURES, "samples.jsonl")
+
+
+def records(tmp_path, change=None, name="samples.jsonl", keep=2):
+    """The fixture's first `keep` records (ph1 and ph2 under U2), each passed through change."""
+    out = []
+    for text in open(SAMPLES).read().splitlines()[:keep]:
+        record = json.loads(text)
+        if change:
+            record = change(record) or record
+        out.append(json.dumps(record))
+    path = tmp_path / name
+    path.write_text("\n".join(out) + "\n")
+    return str(path)
+
+
+def figureOf(path, **choice):
+    chosen = distribution.selectRecords(readSamples(path), choice.get("group"), choice.get("instance"), None,
+                                        path, None, choice.get("method"))
+    return distribution.distributionFigure(chosen)
+
+
+def legendTexts(fig):
+    return [t.get_text() for legend in fig.legends for t in legend.get_texts()]
+
+
+def withPathBound(record):
+    # path_bound right after lower_bound, as evaluate writes it.
+    return {k2: v2 for k, v in record.items() for k2, v2 in ([(k, v), ("path_bound", 43.21)]
+                                                             if k == "lower_bound" else [(k, v)])}
+
+
+def test_policiesAndBoundsAreNamedForWhatTheyAre(tmp_path):
+    fig = figureOf(records(tmp_path, withPathBound))
+    texts = legendTexts(fig)
+    assert any(t.startswith("Phase 1 list: mean 56.95 [") for t in texts)
+    assert any(t.startswith("Phase 2 (list with arcs): mean 54.38 [") for t in texts)
+    assert "critical path (nominal durations) 38" in texts
+    assert "expected longest path 43.21" in texts
+    assert not any("lower bound" in t for t in texts)
+    hist = fig.axes[0]
+    lines = {line.get_gid(): line.get_xdata()[0] for line in hist.lines if line.get_gid()}
+    assert lines["critical-path"] == 38 and lines["path-bound"] == 43.21
+
+
+def test_olderSamplesWithoutAPathBoundDrawNoPathLine(tmp_path):
+    fig = figureOf(SAMPLES, group=1, instance=1)
+    assert not any(line.get_gid() == "path-bound" for ax in fig.axes for line in ax.lines)
+    assert not any("longest path" in t for t in legendTexts(fig))
+
+
+def test_theDifferencePanelHoldsPhase2MinusPhase1RunByRun(tmp_path):
+    path = records(tmp_path)
+    chosen = distribution.selectRecords(readSamples(path), None, None, None, path)
+    fig = distribution.distributionFigure(chosen)
+    panel = fig.axes[2]
+    diff = np.asarray(chosen[1]["makespans"]) - np.asarray(chosen[0]["makespans"])
+    mean = [line for line in panel.lines if line.get_gid() == "difference-mean"][0]
+    assert mean.get_xdata()[0] == pytest.approx(diff.mean())
+    title = panel.get_title(loc="left")
+    assert f"Phase 2 shorter in {(diff < 0).sum()}, equal in {(diff == 0).sum()}, longer in {(diff > 0).sum()}" \
+        f" of {len(diff)} runs" in title
+    assert "the two policies are the same" not in fig._suptitle.get_text()
+
+
+def test_identicalMakespansAreSaidToBeTheSamePolicy(tmp_path):
+    first = json.loads(open(SAMPLES).readline())
+    path = records(tmp_path, lambda r: dict(r, makespans=first["makespans"]))
+    fig = figureOf(path)
+    assert fig._suptitle.get_text().endswith("(the two policies are the same)")
+    notes = [t.get_text() for t in fig.axes[2].texts]
+    assert notes == ["The two policies are the same here: identical makespans in all 40 runs"]
+
+
+def test_unpairedRunsAreRefused(tmp_path):
+    path = records(tmp_path, lambda r: dict(r, makespans=r["makespans"][:10]) if r["policy"] == "ph2" else r)
+    with pytest.raises(InputError, match="line 2: 10 runs of seed 1 against ph1's 40 of seed 1: not paired"):
+        figureOf(path)
+
+
+def lftRecord(record):
+    if record["policy"] == "ph2":
+        record = {k: v for k, v in record.items() if k not in ("distribution", "config")}
+        record.update(method="LFT", policy="RB")
+    return record
+
+
+def test_aOnePolicyMethodIsDrawnAloneAndChosenByMethod(tmp_path, capsys):
+    path = records(tmp_path, lftRecord)
+    with pytest.raises(InputError, match="records of methods HV, LFT for this instance; choose one with --method"):
+        figureOf(path)
+    fig = figureOf(path, method="LFT")
+    assert any(t.startswith("LFT (RB): mean") for t in legendTexts(fig))
+    assert len(fig.axes) == 2     # no difference panel for one policy
+    assert "method LFT" in fig._suptitle.get_text()
+    out = tmp_path / "lft"
+    assert main(["distribution", path, "--method", "LFT", "--eval-dist", "U2", "-o", str(out)]) == 0
+    assert (tmp_path / "lft.png").exists()
+
+
+@pytest.mark.parametrize("change, expected", [
+    (lambda r: dict(r, policy="XY"), "line 1: 'policy' is 'XY', not one of ph1, ph2, AB, RB, RBA"),
+    (lambda r: dict(r, path_bound="high"), "line 1: column 'path_bound': 'high' is not a number"),
+    (lambda r: {k: v for k, v in r.items() if k != "distribution"}, "line 1: key 'distribution' missing"),
+])
+def test_badSampleFieldsAreNamed(tmp_path, capsys, change, expected):
+    path = records(tmp_path, lambda r: change(r) if r["policy"] == "ph1" else r)
+    assert main(["distribution", path, "-o", str(tmp_path / "out")]) == 2
+    err = capsys.readouterr().err
+    assert err.count("\n") == 1 and expected in err, err
+    assert not (tmp_path / "out.png").exists()
