@@ -123,3 +123,72 @@ def test_badSampleFieldsAreNamed(tmp_path, capsys, change, expected):
     err = capsys.readouterr().err
     assert err.count("\n") == 1 and expected in err, err
     assert not (tmp_path / "out.png").exists()
+
+
+# ---- overview: points, Phase 1 visible, pooled seeds, the bias panel ----
+
+def batchWithSeeds(tmp_path, seeds=("1", "2")):
+    """The fixture's batch rows once per run seed (seed 2 with Phase 2 gaps one point lower)."""
+    lines = open(os.path.join(FIXTURES, "batch.csv")).read().splitlines()
+    out = [lines[0]]
+    for seed in seeds:
+        for line in lines[1:]:
+            fields = line.split(",")
+            fields[4] = seed
+            if seed == "2":
+                fields[15] = repr(float(fields[15]) - 1.0)
+            out.append(",".join(fields))
+    path = tmp_path / "batch.csv"
+    path.write_text("\n".join(out) + "\n")
+    return str(path)
+
+
+def test_overviewDrawsUnjoinedPointsWithPhase1OnTopAndSaysItPoolsSeeds(tmp_path):
+    from tarvoplot import overview
+    from tarvoplot.inputs import readTable
+    rows = readTable(batchWithSeeds(tmp_path), overview.BATCH_COLUMNS, ("ph1_gap", "smaller_gap"))
+    single = readTable(os.path.join(FIXTURES, "batch.csv"), overview.BATCH_COLUMNS, ("ph1_gap", "smaller_gap"))
+    fig = overview.overviewFigure(rows, [])
+    top = fig.axes[0]
+    series = {line.get_gid(): line for line in top.lines if line.get_gid()}
+    assert series and all(line.get_linestyle() == "None" for line in series.values())
+    for gid, line in series.items():
+        if gid.startswith("ph1-"):
+            partner = series["ph2-" + gid[4:]]
+            assert line.get_zorder() > partner.get_zorder() and line.get_markerfacecolor() == "white"
+            assert list(line.get_xdata()) == list(partner.get_xdata())
+    # Two series side by side within a group, never at one x.
+    xs = [x for gid, line in series.items() if gid.startswith("ph2-") for x in line.get_xdata()]
+    assert len(xs) == len(set(xs))
+    assert top.get_title(loc="left").endswith("2 seeds pooled (1, 2)")
+    # Pooling averages the seeds: seed 2's Phase 2 gaps are one point lower.
+    pooled, alone = overview.groupAverages(rows), overview.groupAverages(single)
+    for key in alone:
+        for g in alone[key]:
+            assert pooled[key][g] == pytest.approx((alone[key][g][0], alone[key][g][1] - 0.5))
+    assert overview.overviewFigure(single, []).axes[0].get_title(loc="left").endswith("one seed each")
+
+
+def test_theBiasPanelShowsATinyBiasClearOfZero(tmp_path):
+    from tarvoplot import overview
+    from tarvoplot.inputs import readTable
+    lines = open(os.path.join(FIXTURES, "eval.csv")).read().splitlines()
+    header = lines[0].split(",")
+    out = [lines[0]]
+    for line in lines[1:]:
+        fields = line.split(",")
+        # in_sample 0.05 % below the mean: a bias of 0.05 % of the mean.
+        mean = float(fields[header.index("mean")])
+        fields[header.index("in_sample")] = repr(mean * (1 - 0.0005))
+        out.append(",".join(fields))
+    path = tmp_path / "eval.csv"
+    path.write_text("\n".join(out) + "\n")
+    evalRows = readTable(str(path), overview.EVAL_COLUMNS, ("lower_bound", "gap"))
+    batch = readTable(os.path.join(FIXTURES, "batch.csv"), overview.BATCH_COLUMNS, ("ph1_gap", "smaller_gap"))
+    points, _ = overview.inSamplePoints(evalRows)
+    assert points and all(p[4] == pytest.approx(0.05) for p in points)
+    fig = overview.overviewFigure(batch, evalRows)
+    bottom = fig.axes[1]
+    low, high = bottom.get_ylim()
+    assert low <= 0 < 0.05 <= high and high - low < 1.0   # 0.05 % spans a visible share of the axis
+    assert "Bias: out-of-sample − in-sample" in bottom.get_ylabel()
