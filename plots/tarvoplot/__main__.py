@@ -41,9 +41,12 @@ def _parser():
     g = sub.add_parser("gantt", parents=[common], help="Gantt chart of a `tarvo schedule` output (CSV or JSON)")
     g.add_argument("schedule", help="output of tarvo schedule")
     g.add_argument("--profile", action="store_true", help="resource profiles stacked under the chart")
+    g.add_argument("--title", help="the chart's title (default: from the JSON's instance, policy and "
+                   "scenario; a CSV does not record them)")
 
     r = sub.add_parser("profile", parents=[common], help="resource profiles of a `tarvo schedule` output")
     r.add_argument("schedule", help="output of tarvo schedule")
+    r.add_argument("--title", help="the picture's title (default as for gantt)")
 
     d = sub.add_parser("distribution", parents=[common], help="makespan distributions of the Phase 1 list and Phase 2, or of one policy (tarvo evaluate --samples)")
     d.add_argument("samples", help="JSON Lines file of tarvo evaluate --samples")
@@ -72,6 +75,11 @@ def run(argv):
     if args.kind in ("gantt", "profile"):
         from . import gantt
         schedule = readSchedule(args.schedule)
+        if args.title is not None:
+            schedule.title = args.title
+        elif schedule.fromCsv:
+            print(f"tarvoplot: {args.schedule} records no instance, policy or scenario; the title says so "
+                  f"(name them with --title)", file=sys.stderr)
         fig = gantt.ganttFigure(schedule, args.profile) if args.kind == "gantt" else gantt.profileFigure(schedule)
         return style.save(fig, args.out, args.dpi)
     if args.kind == "distribution":

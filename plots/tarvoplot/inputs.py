@@ -106,6 +106,7 @@ class Schedule:
         self.lowerBound = None
         self.makespan = None
         self.title = ""
+        self.fromCsv = False
 
     @property
     def resources(self):
@@ -244,7 +245,9 @@ def readSchedule(path):
         s = _scheduleFromJson(path, text)
     else:
         s = _scheduleFromCsv(path, text)
-        s.title = os.path.basename(path)   # the CSV does not say which run it comes from
+        # The CSV does not say which run it comes from; the title must not pretend it does.
+        s.title = f"{os.path.basename(path)}: instance, policy and scenario not recorded in the CSV"
+        s.fromCsv = True
     _checkSchedule(s, path)
     return s
 

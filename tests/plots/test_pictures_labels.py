@@ -192,3 +192,59 @@ def test_theBiasPanelShowsATinyBiasClearOfZero(tmp_path):
     low, high = bottom.get_ylim()
     assert low <= 0 < 0.05 <= high and high - low < 1.0   # 0.05 % spans a visible share of the axis
     assert "Bias: out-of-sample − in-sample" in bottom.get_ylabel()
+
+
+# ---- gantt: a J120 chart on one page, the bound's label, the title of a CSV chart ----
+
+def j120Schedule(tmp_path):
+    """122 activities (120 real) spread over 320 periods, four resources, as tarvo schedule writes them."""
+    import random
+    rng = random.Random(3)
+    acts = []
+    for a in range(1, 123):
+        d = 0 if a in (1, 122) else rng.randint(1, 10)
+        start = 0 if a == 1 else 320 if a == 122 else rng.randint(0, 300)
+        acts.append({"activity": a, "start": start, "finish": start + d, "duration": d,
+                     "requirements": [rng.randint(0, 5) for _ in range(4)], "critical": int(rng.random() < 0.2)})
+    record = {"dataset": "J120", "distribution": "U1", "method": "LV", "group": 1, "instance": 1, "policy": "ph2",
+              "scenario": "nominal", "lower_bound": 250, "makespan": 320, "capacities": [20] * 4,
+              "activities": acts, "arcs": [[5, 9, 2], [10, 40, 1]]}
+    path = tmp_path / "j120.json"
+    path.write_text(json.dumps(record))
+    return str(path)
+
+
+@pytest.mark.parametrize("profile", [False, True])
+def test_aJ120ChartFitsAPageOf7By9InchesAt6PointsOrMore(tmp_path, profile):
+    import matplotlib.image
+    from matplotlib.text import Text
+    from tarvoplot import gantt, style
+    from tarvoplot.inputs import readSchedule
+    schedule = readSchedule(j120Schedule(tmp_path))
+    fig = gantt.ganttFigure(schedule, profile)
+    fig.canvas.draw()
+    texts = [t for t in fig.findobj(Text) if t.get_visible() and t.get_text()]
+    assert min(t.get_fontsize() for t in texts) >= 6
+    # Every activity is labelled once, on one side or the other.
+    chart = [fig.axes[0]] + [ax for ax in fig.axes if ax.get_gid() == "right-labels"]
+    labels = [t.get_text() for ax in chart for t in ax.get_yticklabels()]
+    assert sorted(map(int, labels)) == list(range(2, 122))
+    png = style.save(fig, str(tmp_path / "chart"), 100)[0]
+    height, width = matplotlib.image.imread(png).shape[:2]
+    assert width <= 700 and height <= 900, (width, height)
+
+
+def test_theGanttNamesTheCriticalPathAndACsvChartSaysWhatItLacks(tmp_path, capsys):
+    from tarvoplot import gantt
+    from tarvoplot.inputs import readSchedule
+    fig = gantt.ganttFigure(readSchedule(os.path.join(FIXTURES, "schedule.json")))
+    texts = [t.get_text() for t in fig.axes[0].get_legend().get_texts()]
+    assert "critical path (nominal durations) 6" in texts and not any("lower bound" in t for t in texts)
+    csvPath = os.path.join(FIXTURES, "schedule.csv")
+    assert "instance, policy and scenario not recorded" in readSchedule(csvPath).title
+    assert main(["gantt", csvPath, "-o", str(tmp_path / "a")]) == 0
+    assert "records no instance, policy or scenario" in capsys.readouterr().err
+    title = "J30 group 1 instance 8, ph2, scenario 1 (U2)"
+    assert main(["gantt", csvPath, "--title", title, "-o", str(tmp_path / "b")]) == 0
+    assert capsys.readouterr().err == ""
+    assert title in (tmp_path / "b.svg").read_text()
