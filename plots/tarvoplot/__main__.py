@@ -66,6 +66,8 @@ def _parser():
     c.add_argument("--eval-dist", help="only this evaluation distribution (default: one panel each)")
     c.add_argument("--other", help="only this compared policy (default: one panel each)")
     c.add_argument("--title", help="a line above the picture")
+    c.add_argument("--gap", action="store_true", help="differences of the gaps above the critical path "
+                   "(points of %%, as the compare table's mean) instead of makespans in periods")
     return p
 
 
@@ -91,7 +93,7 @@ def run(argv):
         from . import compare
         rows = readTable(args.rows, compare.COMPARE_COLUMNS, compare.COMPARE_NUMBERS)
         groups = compare.panels(rows, args.eval_dist, args.other)
-        return style.save(compare.compareFigure(groups, args.title), args.out, args.dpi)
+        return style.save(compare.compareFigure(groups, args.title, args.gap), args.out, args.dpi)
     from . import overview
     rows = [row for path in args.results
             for row in readTable(path, overview.BATCH_COLUMNS, ("ph1_gap", "smaller_gap"))]

@@ -75,16 +75,33 @@ def _counts(rows, column):
     return {v: sum(1 for r in rows if r[column] == v) for v in VERDICTS}
 
 
-def drawPanel(ax, key, rows):
+def _scale(row, gap):
+    """1 for periods; 100 / lower bound for the difference of gaps above the critical path (in
+    points of %), the measure of the compare table's mean paired difference of gaps."""
+    if not gap:
+        return 1.0
+    try:
+        bound = float(row["lower_bound"])
+    except ValueError:
+        bound = float("nan")
+    if not bound > 0 or bound == float("inf"):
+        raise InputError(f"{row['_where']}: column 'lower_bound': '{row['lower_bound']}' is not a positive number")
+    return 100.0 / bound
+
+
+def drawPanel(ax, key, rows, gap=False):
     dist, other = key
-    rows = sorted(rows, key=lambda r: (r["diff"], r["stem"]))
+    for r in rows:
+        k = _scale(r, gap)
+        r["_y"], r["_low"], r["_high"] = r["diff"] * k, r["diff_ci95_low"] * k, r["diff_ci95_high"] * k
+    rows = sorted(rows, key=lambda r: (r["_y"], r["stem"]))
     xs = list(range(1, len(rows) + 1))
-    ys = [r["diff"] for r in rows]
+    ys = [r["_y"] for r in rows]
     mean, half, n = meanInterval95(ys)
-    # The mean over the instances first, so the instances' points stay on top of its band.
+    # The band under the instances, the mean line over them: the summary stays in sight.
     ax.axhspan(mean - half, mean + half, color=style.BLUE, alpha=0.18, linewidth=0, zorder=1,
                gid="mean-interval")
-    ax.axhline(mean, color=style.BLUE, linewidth=1.2, zorder=2, gid="mean-line")
+    ax.axhline(mean, color=style.BLUE, linewidth=1.2, zorder=5, gid="mean-line")
     ax.axhline(0.0, color=style.BLACK, linewidth=0.8, linestyle=(0, (4, 2)), zorder=2, gid="zero")
     small = len(rows) > 120
     for verdict in VERDICTS:
@@ -92,14 +109,13 @@ def drawPanel(ax, key, rows):
         if not mine:
             continue
         colour = VERDICT_COLOURS[verdict]
-        bars = ax.errorbar([x for x, _ in mine], [r["diff"] for _, r in mine],
-                           yerr=[[r["diff"] - r["diff_ci95_low"] for _, r in mine],
-                                 [r["diff_ci95_high"] - r["diff"] for _, r in mine]],
+        bars = ax.errorbar([x for x, _ in mine], [r["_y"] for _, r in mine],
+                           yerr=[[r["_y"] - r["_low"] for _, r in mine], [r["_high"] - r["_y"] for _, r in mine]],
                            fmt="none", ecolor=colour, elinewidth=0.5 if small else 0.8, zorder=3)
         bars.lines[2][0].set_gid(f"intervals-{verdict}")
         # Filled: still significant after the Holm correction over the instances; hollow: at 5 % only.
         holm = [r["verdict_holm"] != "same" or verdict == "same" for _, r in mine]
-        ax.scatter([x for x, _ in mine], [r["diff"] for _, r in mine], s=6 if small else 14, zorder=4,
+        ax.scatter([x for x, _ in mine], [r["_y"] for _, r in mine], s=6 if small else 14, zorder=4,
                    facecolors=[colour if h else "white" for h in holm], edgecolors=colour,
                    linewidths=0.6, gid=f"points-{verdict}")
     at5, holm = _counts(rows, "verdict"), _counts(rows, "verdict_holm")
@@ -107,7 +123,8 @@ def drawPanel(ax, key, rows):
     seeds = sorted({r["eval_seed"] for r in rows})
     ax.set_title(f"{rows[0]['dataset']} under {dist}: {other} − {rows[0]['base']}, "
                  f"{n} instances, {'/'.join(runs)} runs each (seed {'/'.join(seeds)})", loc="left")
-    ax.set_ylabel(f"{other} − {rows[0]['base']}\n(mean makespan, periods)")
+    ax.set_ylabel(f"{other} − {rows[0]['base']}\n" + ("(gap above the critical\npath, points of %)" if gap
+                                                     else "(mean makespan, periods)"))
     if len(rows) <= 30:
         ax.set_xticks(xs)
         ax.set_xticklabels([r["stem"] for r in rows], rotation=90, fontsize=6)
@@ -132,13 +149,13 @@ def drawPanel(ax, key, rows):
     return mean, half
 
 
-def compareFigure(groups, title=None):
+def compareFigure(groups, title=None, gap=False):
     """One panel per (evaluation distribution, other policy), stacked on a shared layout."""
-    height = 2.6
+    height = 3.0 if len(groups) == 1 else 2.6
     fig = style.figure(style.PAGE_WIDTH, height * len(groups) + 0.4)
     axes = fig.subplots(len(groups), 1, squeeze=False)[:, 0]
     for ax, (key, rows) in zip(axes, groups):
-        drawPanel(ax, key, rows)
+        drawPanel(ax, key, rows, gap)
     axes[-1].set_xlabel("Instances, sorted by the difference; bars: each instance's 95 % interval")
     if title:
         fig.suptitle(title, x=0.01, ha="left", fontsize=9)

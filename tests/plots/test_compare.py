@@ -118,3 +118,18 @@ def test_badCompareRowsGiveOneLineNamingThem(case, tmp_path, capsys):
     assert err.count("\n") == 1 and err.startswith("tarvoplot: "), err
     assert expected in err, err
     assert not (tmp_path / "out.png").exists()
+
+
+def test_gapDifferencesArePointsOfPercentOfTheCriticalPath(tmp_path, capsys):
+    fig = compare.compareFigure(groups(), gap=True)
+    hv = fig.axes[0]
+    points = {c.get_gid(): c for c in hv.collections if (c.get_gid() or "").startswith("points-")}
+    # j301_1: -1.0 over 38; j302_1: -0.4 over 50; j301_2: 0.1 over 40; j301_3: 0.5 over 45.
+    ys = [y for v in compare.VERDICTS for _, y in points[f"points-{v}"].get_offsets()]
+    assert sorted(ys) == pytest.approx(sorted([-100 / 38, -40 / 50, 10 / 40, 50 / 45]))
+    mean = [line for line in hv.lines if line.get_gid() == "mean-line"][0].get_ydata()[0]
+    assert mean == pytest.approx((-100 / 38 - 40 / 50 + 10 / 40 + 50 / 45) / 4)
+    assert "points of %" in hv.get_ylabel()
+    bad = edited(tmp_path, "j301_2,40,", "j301_2,0,")
+    assert main(["compare", bad, "--gap", "-o", str(tmp_path / "out")]) == 2
+    assert "line 3: column 'lower_bound': '0' is not a positive number" in capsys.readouterr().err
