@@ -41,21 +41,33 @@ def _parser():
     g = sub.add_parser("gantt", parents=[common], help="Gantt chart of a `tarvo schedule` output (CSV or JSON)")
     g.add_argument("schedule", help="output of tarvo schedule")
     g.add_argument("--profile", action="store_true", help="resource profiles stacked under the chart")
+    g.add_argument("--title", help="the chart's title (default: from the JSON's instance, policy and "
+                   "scenario; a CSV does not record them)")
 
     r = sub.add_parser("profile", parents=[common], help="resource profiles of a `tarvo schedule` output")
     r.add_argument("schedule", help="output of tarvo schedule")
+    r.add_argument("--title", help="the picture's title (default as for gantt)")
 
-    d = sub.add_parser("distribution", parents=[common], help="makespan distributions of ph1 and ph2 (tarvo evaluate --samples)")
+    d = sub.add_parser("distribution", parents=[common], help="makespan distributions of the Phase 1 list and Phase 2, or of one policy (tarvo evaluate --samples)")
     d.add_argument("samples", help="JSON Lines file of tarvo evaluate --samples")
     d.add_argument("--group", type=int, help="parameter group (needed when the file holds several instances)")
     d.add_argument("--instance", type=int, help="instance within the group")
     d.add_argument("--stem", help="a file run's project, by its stem (needed when the file holds several)")
     d.add_argument("--eval-dist", help="evaluation distribution (default: the one searched for)")
+    d.add_argument("--method", help="the method whose policies to draw (needed when the file holds several)")
 
     o = sub.add_parser("overview", parents=[common], help="average gap per parameter group from batch results files "
                        "(per instance, in the run's order of files, for a file run)")
     o.add_argument("results", nargs="+", help="batch results .csv files")
     o.add_argument("--eval", nargs="+", default=[], metavar="EVAL", help="evaluation .csv files of tarvo evaluate")
+
+    c = sub.add_parser("compare", parents=[common], help="paired differences per instance from `tarvo compare --out`")
+    c.add_argument("rows", help="per-instance CSV of tarvo compare --out")
+    c.add_argument("--eval-dist", help="only this evaluation distribution (default: one panel each)")
+    c.add_argument("--other", help="only this compared policy (default: one panel each)")
+    c.add_argument("--title", help="a line above the picture")
+    c.add_argument("--gap", action="store_true", help="differences of the gaps above the critical path "
+                   "(points of %%, as the compare table's mean) instead of makespans in periods")
     return p
 
 
@@ -65,13 +77,23 @@ def run(argv):
     if args.kind in ("gantt", "profile"):
         from . import gantt
         schedule = readSchedule(args.schedule)
+        if args.title is not None:
+            schedule.title = args.title
+        elif schedule.fromCsv:
+            print(f"tarvoplot: {args.schedule} records no instance, policy or scenario; the title says so "
+                  f"(name them with --title)", file=sys.stderr)
         fig = gantt.ganttFigure(schedule, args.profile) if args.kind == "gantt" else gantt.profileFigure(schedule)
         return style.save(fig, args.out, args.dpi)
     if args.kind == "distribution":
         from . import distribution
         records = distribution.selectRecords(readSamples(args.samples), args.group, args.instance,
-                                             args.eval_dist, args.samples, args.stem)
+                                             args.eval_dist, args.samples, args.stem, args.method)
         return style.save(distribution.distributionFigure(records), args.out, args.dpi)
+    if args.kind == "compare":
+        from . import compare
+        rows = readTable(args.rows, compare.COMPARE_COLUMNS, compare.COMPARE_NUMBERS)
+        groups = compare.panels(rows, args.eval_dist, args.other)
+        return style.save(compare.compareFigure(groups, args.title, args.gap), args.out, args.dpi)
     from . import overview
     rows = [row for path in args.results
             for row in readTable(path, overview.BATCH_COLUMNS, ("ph1_gap", "smaller_gap"))]

@@ -1,5 +1,5 @@
-# Gantt chart and resource profiles of one realised schedule: a bar per real activity, the
-# policy's extra arcs as arrows, the critical chain highlighted; one step plot per resource.
+# Gantt chart and resource profiles of one realised schedule (a J120 chart fits a 7 x 9 in page at 6 pt):
+# a bar per real activity, the policy's extra arcs as arrows, the critical chain; a step plot per resource.
 from matplotlib.lines import Line2D
 from matplotlib.patches import FancyArrowPatch, Patch
 
@@ -33,13 +33,30 @@ def _rows(schedule):
     return {a: i for i, a in enumerate(real)}
 
 
-# Inches per resource panel under the Gantt chart.
+# Inches per resource panel under the Gantt chart (smaller under a long chart, to keep one page).
 PROFILE_HEIGHT = 0.9
+PROFILE_HEIGHT_LONG = 0.6
+# A long chart (J60 and beyond) fits a page of 7 x 9 in: PAGE_HEIGHT less the title, time axis
+# and legend below it. Its activity labels alternate left and right, so each side's labels stand
+# two rows apart and stay at LABEL_POINTS, the smallest size a printed page still reads.
+PAGE_HEIGHT = 9.0
+OVERHEAD = 1.5
+LONG = 40
+LABEL_POINTS = 6
 
 
 def _rowHeight(n):
-    # Inches per activity row: generous for J30, tighter for J120 so the page stays printable.
-    return 0.2 if n <= 40 else 0.13
+    # Inches per activity row: generous for J30, tighter beyond so the page stays printable.
+    return 0.2 if n <= LONG else 0.13
+
+
+def _ganttHeight(n, k):
+    """Inches of the chart of n rows above k profile panels."""
+    if n <= LONG:
+        return max(1.5, _rowHeight(n) * n)
+    # Beyond the program's sizes the page cannot hold the rows; then the labels keep their room.
+    page = min(_rowHeight(n) * n, PAGE_HEIGHT - OVERHEAD - k * PROFILE_HEIGHT_LONG)
+    return max(n * LABEL_POINTS / 72 / 2, page)
 
 
 def drawGantt(ax, schedule):
@@ -52,9 +69,22 @@ def drawGantt(ax, schedule):
         bar = ax.barh(r, width, left=schedule.start[a], height=0.7, color=colour,
                       edgecolor=style.BLACK, linewidth=0.4, zorder=2)
         bar.patches[0].set_gid(f"activity-{a}")
-    ax.set_yticks(range(n))
-    ax.set_yticklabels([str(a) for a in row], fontsize=6 if small else 8)
     ax.set_ylim(n - 0.4, -0.6)
+    labels = [str(a) for a in row]
+    if small:
+        # Even rows labelled on the left, odd rows on the right: two rows apart on each side.
+        ax.set_yticks(range(0, n, 2))
+        ax.set_yticklabels(labels[0::2], fontsize=LABEL_POINTS)
+        right = ax.twinx()
+        right.set_ylim(ax.get_ylim())
+        right.set_yticks(range(1, n, 2))
+        right.set_yticklabels(labels[1::2], fontsize=LABEL_POINTS)
+        right.tick_params(axis="y", length=0)
+        right.spines["right"].set_visible(False)
+        right.set_gid("right-labels")
+    else:
+        ax.set_yticks(range(n))
+        ax.set_yticklabels(labels, fontsize=8)
     ax.set_ylabel("Activity")
     ax.tick_params(axis="y", length=0)
     ax.grid(axis="x", color=style.GREY, linewidth=0.3, alpha=0.5, zorder=0)
@@ -86,14 +116,14 @@ def drawGantt(ax, schedule):
         handles.append(Line2D([], [], color=style.BLUE, linewidth=0.8, linestyle=(0, (3, 2)), marker=">",
                               markersize=4, label="start-to-start arc"))
     handles += _boundLines(ax, schedule)
-    ax.legend(handles=handles, loc="upper left", bbox_to_anchor=(1.01, 1.0), frameon=False)
+    return handles
 
 
 def _boundLines(ax, schedule):
     lines = []
     if schedule.lowerBound is not None:
         lines.append(ax.axvline(schedule.lowerBound, color=style.GREEN, linestyle=(0, (4, 2)), linewidth=1.2,
-                                label=f"lower bound {schedule.lowerBound:g}", zorder=3))
+                                label=f"critical path (nominal durations) {schedule.lowerBound:g}", zorder=3))
     lines.append(ax.axvline(schedule.makespan, color=style.BLACK, linestyle="-", linewidth=1.2,
                             label=f"makespan {schedule.makespan:g}", zorder=3))
     for line in lines:
@@ -122,13 +152,14 @@ def drawProfile(ax, schedule, resource):
 def ganttFigure(schedule, withProfile=False):
     """Gantt chart, optionally with one profile panel per resource beneath it on the same time axis."""
     n = len(schedule.realActivities())
-    ganttHeight = max(1.5, _rowHeight(n) * n)
     k = schedule.resources if withProfile else 0
-    height = ganttHeight + k * PROFILE_HEIGHT + 0.8
+    profileHeight = PROFILE_HEIGHT if n <= LONG else PROFILE_HEIGHT_LONG
+    ganttHeight = _ganttHeight(n, k)
+    height = ganttHeight + k * profileHeight + (0.8 if n <= LONG else 0.6)
     fig = style.figure(style.PAGE_WIDTH, height)
-    grid = fig.add_gridspec(1 + k, 1, height_ratios=[ganttHeight] + [PROFILE_HEIGHT] * k, hspace=0.12)
+    grid = fig.add_gridspec(1 + k, 1, height_ratios=[ganttHeight] + [profileHeight] * k, hspace=0.12)
     top = fig.add_subplot(grid[0])
-    drawGantt(top, schedule)
+    handles = drawGantt(top, schedule)
     axes = [top]
     for r in range(1, k + 1):
         ax = fig.add_subplot(grid[r], sharex=top)
@@ -137,8 +168,15 @@ def ganttFigure(schedule, withProfile=False):
     _finishTimeAxis(axes, schedule)
     if schedule.title:
         top.set_title(schedule.title, loc="left")
-    if k:
-        axes[1].legend(loc="upper left", bbox_to_anchor=(1.01, 1.0), frameon=False)
+    if n <= LONG:
+        top.legend(handles=handles, loc="upper left", bbox_to_anchor=(1.01, 1.0), frameon=False)
+        if k:
+            axes[1].legend(loc="upper left", bbox_to_anchor=(1.01, 1.0), frameon=False)
+    else:
+        handles += axes[1].get_legend_handles_labels()[0] if k else []
+        # Under the time axis, across the page: the right edge holds the activity labels.
+        fig.legend(handles=handles, loc="upper left", bbox_to_anchor=(0.1, 0.0), ncol=3, frameon=False,
+                   fontsize=7)
     return fig
 
 

@@ -106,6 +106,7 @@ class Schedule:
         self.lowerBound = None
         self.makespan = None
         self.title = ""
+        self.fromCsv = False
 
     @property
     def resources(self):
@@ -244,15 +245,19 @@ def readSchedule(path):
         s = _scheduleFromJson(path, text)
     else:
         s = _scheduleFromCsv(path, text)
-        s.title = os.path.basename(path)   # the CSV does not say which run it comes from
+        # The CSV does not say which run it comes from; the title must not pretend it does.
+        s.title = f"{os.path.basename(path)}: instance, policy and scenario not recorded in the CSV"
+        s.fromCsv = True
     _checkSchedule(s, path)
     return s
 
 
 # ---- Makespan samples ----
 
-SAMPLE_KEYS = ["dataset", "distribution", "eval_distribution", "method", "policy", "runs", "lower_bound",
-               "mean", "makespans"]
+SAMPLE_KEYS = ["dataset", "eval_distribution", "method", "policy", "runs", "lower_bound", "mean", "makespans"]
+# ph1 and ph2 are a batch record's two policies; AB, RB and RBA the one policy of a record made by
+# another method (a list under the activity-based, resource-based, or resource-based rule with arcs).
+SAMPLE_POLICIES = ("ph1", "ph2", "AB", "RB", "RBA")
 # A PSPLIB record names its instance by group and instance, a file run's by file and stem.
 INSTANCE_KEYS = (["group", "instance"], ["file", "stem"])
 
@@ -269,13 +274,18 @@ def readSamples(path):
             for key in SAMPLE_KEYS:
                 if key not in record:
                     raise InputError(f"{where}: key '{key}' missing")
+            # Only a batch record is sure to name the distribution its policy was searched for.
+            if "distribution" not in record and record.get("policy") in ("ph1", "ph2"):
+                raise InputError(f"{where}: key 'distribution' missing")
             if not any(all(k in record for k in keys) for keys in INSTANCE_KEYS):
                 raise InputError(f"{where}: key 'group' missing (or 'stem', in a file run's record)")
+            if record.get("policy") in SAMPLE_POLICIES[2:] and record.get("distribution", 0) in ("", None):
+                del record["distribution"]   # made for no distribution in particular
             for key in ("dataset", "distribution", "eval_distribution", "method", "policy", "file", "stem"):
                 if key in record and (not isinstance(record[key], str) or not record[key]):
                     raise InputError(f"{where}: '{key}' is {json.dumps(record[key])[:40]}, not a name")
-            if record["policy"] not in ("ph1", "ph2"):
-                raise InputError(f"{where}: 'policy' is '{record['policy']}', neither ph1 nor ph2")
+            if record["policy"] not in SAMPLE_POLICIES:
+                raise InputError(f"{where}: 'policy' is '{record['policy']}', not one of {', '.join(SAMPLE_POLICIES)}")
             for key in ("group", "instance", "runs"):
                 if key in record and (type(record[key]) is not int or record[key] < 1):
                     raise InputError(f"{where}: '{key}' is {json.dumps(record[key])[:40]}, not a whole number >= 1")
@@ -286,6 +296,9 @@ def readSamples(path):
             if min(record["makespans"]) < 0:
                 raise InputError(f"{where}: 'makespans' holds {min(record['makespans']):g}, below 0")
             record["lower_bound"] = _number(record["lower_bound"], where, "lower_bound")
+            # The expected longest path; absent from the files of older versions.
+            if "path_bound" in record:
+                record["path_bound"] = _number(record["path_bound"], where, "path_bound")
             record["_where"] = where
             records.append(record)
     if not records:

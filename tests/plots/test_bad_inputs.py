@@ -68,7 +68,7 @@ CASES = [
     (lambda t: ["distribution", samplesWith(t, policy=["ph1"])], "odd.jsonl line 1: 'policy' is [\"ph1\"], not a name"),
     (lambda t: ["distribution", samplesWith(t, makespans=[1e308, -1e308], runs=2)],
      "odd.jsonl line 1: 'makespans' holds -1e+308, below 0"),
-    (lambda t: ["gantt", bigSchedule(t)], "pixels, more than 65535 a side"),
+    (lambda t: ["gantt", bigSchedule(t), "--dpi", "600"], "pixels, more than 65535 a side"),
     (lambda t: ["gantt", str(t)], "a folder, not a file"),
     (lambda t: ["gantt", "/dev/zero"], "cannot read '/dev/zero': a device, not a regular file"),
     (lambda t: ["overview"], "the following arguments are required"),

@@ -95,6 +95,8 @@ KINDS = [
     ["distribution", fixture("samples.jsonl"), "--eval-dist", "U1", "--group", "1", "--instance", "1"],
     ["overview", fixture("batch.csv")],
     ["overview", fixture("batch.csv"), "--eval", fixture("eval.csv")],
+    ["compare", fixture("compare.csv")],
+    ["compare", fixture("compare.csv"), "--other", "mine", "--title", "mine against LV"],
 ]
 
 
