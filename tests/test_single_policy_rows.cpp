@@ -17,7 +17,7 @@ std::string row(const std::string& distribution, const std::string& method, cons
                 const std::string& policy, const std::string& paired)
 {
     return "J30," + distribution + ",U2," + method + "," + config + ",,1,2," + policy +
-           ",300,1,43,,48.5,0.2,48.1,48.9,3.1,48.2,52.5,53.9,56.7,12.79,," + paired + ",0.1.0,\n";
+           ",300,1,43,,48.5,0.2,48.1,48.9,3.1,48.2,52.5,53.9,56.7,12.79,," + paired + ",0.1.0,,43.5,0.05,11.5,0.3\n";
 }
 
 bool reads(const std::string& line, std::vector<EvalRow>& rows, std::string& error)
@@ -67,7 +67,7 @@ TEST(singlePolicyRows, samplesLinesOfOneRuleTakeNullDistributionAndConfig)
     const std::string head = "m-eval-U2-method-mine.csv\t{\"dataset\":\"J30\",\"distribution\":null,"
                              "\"eval_distribution\":\"U2\",\"method\":\"mine\",\"config\":null,\"group\":1,"
                              "\"instance\":2,\"policy\":";
-    const std::string tail = ",\"eval_seed\":1,\"runs\":2,\"lower_bound\":43.0,\"mean\":44.5,\"makespans\":[44.0,45.0]}";
+    const std::string tail = ",\"eval_seed\":1,\"runs\":2,\"lower_bound\":43.0,\"path_bound\":43.5,\"mean\":44.5,\"makespans\":[44.0,45.0]}";
     SamplesPlace p;
     bool known = false;
     std::string fault;
