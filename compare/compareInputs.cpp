@@ -46,10 +46,11 @@ static bool readInput(const Options& o, const std::string& path, Input& in, std:
     std::vector<double> in1(in.records.size(), NAN), in2(in.records.size(), NAN);
     const std::string csvPath = path.substr(0, path.size() - 6) + ".csv";
     const bool haveCsv = fileExists(csvPath);
-    if (o.policy == "reported" && !haveCsv)
+    const bool methodRecords = isMethodRecord(in.records.front());
+    if (o.policy == "reported" && !haveCsv && !methodRecords)
         std::fprintf(stderr, "tarvo compare: %s not found: Phase 2 taken for every record of %s\n", csvPath.c_str(),
                      path.c_str());
-    if (o.policy == "reported" && haveCsv) {
+    if (o.policy == "reported" && haveCsv && !methodRecords) {
         RunIdentity id;
         std::vector<ResultRow> rows;
         if (!readCsv(csvPath, id, rows, error)) return refuse("tarvo compare", error);
@@ -66,11 +67,9 @@ static bool readInput(const Options& o, const std::string& path, Input& in, std:
     }
     for (std::size_t k = 0; k < in.records.size(); ++k) {
         const PolicyRecord& r = in.records[k];
-        const PolicyRule phase1 = isHVRecord(r) ? PolicyRule::resourceBased : PolicyRule::activityBased;
+        const PolicyRule phase1 = phase1RuleOf(r);
         // A record of another method names its own rule.
-        if (r.rule == "AB") in.rules.push_back(PolicyRule::activityBased);
-        else if (r.rule == "RB") in.rules.push_back(PolicyRule::resourceBased);
-        else if (r.rule == "RBA") in.rules.push_back(PolicyRule::withArcs);
+        if (isMethodRecord(r)) in.rules.push_back(phase1);
         else if (o.policy == "ph1") in.rules.push_back(phase1);
         else if (o.policy == "ph2") in.rules.push_back(PolicyRule::withArcs);
         else in.rules.push_back(in2[k] > in1[k] ? phase1 : PolicyRule::withArcs);
@@ -103,6 +102,11 @@ int planComparison(const Options& o, std::vector<Input>& inputs, std::vector<Ins
     }
     const std::size_t firstFile = o.baseline == "lft" ? 1 : 0;
     const PolicyRecord& ref = inputs[firstFile].records.front();
+    // The distribution the policies were made for: the same in every input that names one (a
+    // method's records may name none).
+    std::size_t named = inputs.size();
+    for (std::size_t p = firstFile; p < inputs.size(); ++p)
+        if (named == inputs.size() && !inputs[p].records.front().distribution.empty()) named = p;
     for (std::size_t p = firstFile + 1; p < inputs.size(); ++p) {
         const PolicyRecord& r = inputs[p].records.front();
         if (r.stem.empty() != ref.stem.empty() || r.dataset != ref.dataset) {
@@ -111,9 +115,13 @@ int planComparison(const Options& o, std::vector<Input>& inputs, std::vector<Ins
                                         (ref.stem.empty() ? "" : " (a file run)") + ": different data sets");
             return exitUsage;
         }
-        if (r.distribution != ref.distribution) {
-            refuse("tarvo compare", inputs[p].path + " was made for " + r.distribution + ", " + inputs[firstFile].path +
-                                        " for " + ref.distribution + ": the distribution differs between inputs");
+    }
+    for (std::size_t p = named + 1; p < inputs.size(); ++p) {
+        const std::string& d = inputs[p].records.front().distribution;
+        const std::string& madeFor = inputs[named].records.front().distribution;
+        if (!d.empty() && d != madeFor) {
+            refuse("tarvo compare", inputs[p].path + " was made for " + d + ", " + inputs[named].path + " for " +
+                                        madeFor + ": the distribution differs between inputs");
             return exitUsage;
         }
     }
@@ -146,8 +154,13 @@ int planComparison(const Options& o, std::vector<Input>& inputs, std::vector<Ins
     }
     // --dist: searched (the inputs' own), all, or a list.
     dists.clear();
-    const int searched = labelIndex(ref.distribution, distLabels, distCount);
+    const int searched =
+        named == inputs.size() ? 0 : labelIndex(inputs[named].records.front().distribution, distLabels, distCount);
     std::string text = upperCase(o.dist) + ",";
+    if (text == "SEARCHED," && searched == 0) {
+        refuse("tarvo compare", "no input names the distribution its policies were made for: give --dist");
+        return exitUsage;
+    }
     if (text == "SEARCHED,") dists.push_back(searched);
     else if (text == "ALL,") for (int d = 1; d <= 5; ++d) dists.push_back(d);
     else

@@ -62,6 +62,16 @@ expect_eq "$(cut -d, -f3,4,6 by.txt | tail -n +2 | tr '\n' ' ')" "group=1,$H,10 
 msg=$(cmp_ --by frobs "$hv" "$lv" 2>&1 >/dev/null); expect_eq "$?" 2 "exit code of --by frobs"
 ls ./*.new ./*.part 2>/dev/null && fail "no .new or .part file is left"
 
+# A method's records naming no distribution: compared under the batch file's, or under --dist when
+# no input names one; its LV list under rule AB gives the batch run's Phase 1 means.
+sed -E 's/"distribution":"U2","method":"LV","config":[0-9]+,/"method":"mine","rule":"AB",/; s/,"inst":[0-9]+,"stream_seed":[0-9]+//; s/,"arcs":.*$/}/' "$lv" > mine.jsonl
+cmp_ --policy ph1 --format csv --out mine-rows.csv "$lv" mine.jsonl > mine.txt 2> mine.err || fail "compare with a method's records: $(cat mine.err)"
+[[ "$(cat mine.err)" == *"mine.csv not found"* ]] && fail "a method's records need no batch .csv: $(cat mine.err)"
+expect_eq "$(tail -n +2 mine-rows.csv | awk -F, '$14 != 0' | wc -l)" 0 "the LV list under AB equals Phase 1"
+msg=$(cmp_ mine.jsonl mine.jsonl 2>&1 >/dev/null); expect_eq "$?" 2 "exit code without any distribution"
+[[ "$msg" == *"give --dist"* ]] || fail "message without any distribution: $msg"
+cmp_ --dist U2 mine.jsonl mine.jsonl > /dev/null || fail "two method files under --dist"
+
 # The Wilcoxon p-value and the Holm verdicts against SciPy and a hand Holm, from the rows.
 PY=/usr/bin/python3
 if $PY -c "import scipy" 2>/dev/null; then
