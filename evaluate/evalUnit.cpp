@@ -59,6 +59,26 @@ static void checkPathGap(const PolicyRecord& r, const Output& output, EvalRow& r
     }
 }
 
+// Runs scenarios 1..runs of an output: the longest path of each into paths, and the makespan of
+// policy p (list lists[p] under rules[p]) into makespans[p], all on the same durations.
+static void runScenarios(const Options& o, const PolicyRecord& r, const Output& output, int count,
+                         const PolicyRule* rules, uint8_t* const* lists, std::vector<float>* makespans,
+                         std::vector<float>& paths)
+{
+    PathOrder pathOrder;
+    makePathOrder(pathOrder);
+    ScenarioSource source;
+    makeScenarioSource(source, scenarioKeyOf(r, output.dist, o.seed), output.dist, o.levels);
+    float durations[actDim];
+    paths.resize(o.runs);
+    for (int p = 0; p < count; ++p) makespans[p].resize(o.runs);
+    for (long s = 1; s <= o.runs; ++s) {
+        drawScenario(source, s, durations);
+        paths[s - 1] = longestPath(pathOrder, durations);
+        for (int p = 0; p < count; ++p) makespans[p][s - 1] = runUnderRule(rules[p], lists[p], durations);
+    }
+}
+
 // The one row of a single policy (a method's own rule, or LFT-RB) under each output: the same
 // scenarios as a batch record's two policies.
 static std::string runSingle(const Options& o, const Input& in, std::size_t k, const std::vector<int>& outputs,
@@ -71,21 +91,10 @@ static std::string runSingle(const Options& o, const Input& in, std::size_t k, c
     if (reference) lftList(lft);
     const PolicyRule rule = reference ? PolicyRule::resourceBased : phase1RuleOf(r);
     uint8_t* run = reference ? lft : list;
-    PathOrder pathOrder;
-    makePathOrder(pathOrder);
-    float durations[actDim];
     std::string message;
     for (int out : outputs) {
         const Output& output = all[out];
-        ScenarioSource source;
-        makeScenarioSource(source, scenarioKeyOf(r, output.dist, o.seed), output.dist, o.levels);
-        m.resize(o.runs);
-        paths.resize(o.runs);
-        for (long s = 1; s <= o.runs; ++s) {
-            drawScenario(source, s, durations);
-            paths[s - 1] = longestPath(pathOrder, durations);
-            m[s - 1] = runUnderRule(rule, run, durations);
-        }
+        runScenarios(o, r, output, 1, &rule, &run, &m, paths);
         EvalRow row;
         row.dataset = r.dataset;
         row.distribution = in.rowDistribution;
@@ -115,7 +124,7 @@ static std::string runSingle(const Options& o, const Input& in, std::size_t k, c
 std::string runUnit(const Options& o, const Input& in, std::size_t k, const std::vector<int>& outputs,
                     const std::vector<Output>& all)
 {
-    static std::vector<float> m1, m2, kept1, kept2, paths;
+    static std::vector<float> m[2], kept1, kept2, paths;
     const PolicyRecord& r = in.records[k];
     uint8_t list[actDim];
     std::string error;
@@ -124,23 +133,15 @@ std::string runUnit(const Options& o, const Input& in, std::size_t k, const std:
         _exit(exitUsage);
     }
     if (in.singlePolicy) return runSingle(o, in, k, outputs, all, list);
-    PathOrder pathOrder;
-    makePathOrder(pathOrder);
-    float durations[actDim];
+    // Phase 1's list under its own rule, and the list with the arcs (Phase 2).
+    const PolicyRule rules[2] = {phase1RuleOf(r), PolicyRule::withArcs};
+    uint8_t* const lists[2] = {list, list};
+    std::vector<float>& m1 = m[0];
+    std::vector<float>& m2 = m[1];
     std::string message;
     for (int out : outputs) {
         const Output& output = all[out];
-        ScenarioSource source;
-        makeScenarioSource(source, scenarioKeyOf(r, output.dist, o.seed), output.dist, o.levels);
-        m1.resize(o.runs);
-        m2.resize(o.runs);
-        paths.resize(o.runs);
-        for (long run = 1; run <= o.runs; ++run) {
-            drawScenario(source, run, durations);
-            paths[run - 1] = longestPath(pathOrder, durations);
-            m1[run - 1] = runPhase1Policy(r, list, durations);
-            m2[run - 1] = runPhase2Policy(list, durations);
-        }
+        runScenarios(o, r, output, 2, rules, lists, m, paths);
         EvalRow rows[2];
         for (int p = 0; p < 2; ++p) {
             EvalRow& row = rows[p];
