@@ -122,7 +122,8 @@ int planComparison(const Options& o, std::vector<Input>& inputs, std::vector<Ins
                                         (ref.stem.empty() ? "" : " (a file run)") + ": different data sets");
             return exitUsage;
         }
-        if (r.distribution != ref.distribution) {
+        // A record of another method may name no distribution: it then differs from none.
+        if (!r.distribution.empty() && !ref.distribution.empty() && r.distribution != ref.distribution) {
             refuse("tarvo compare", inputs[p].path + " was made for " + r.distribution + ", " + inputs[firstFile].path +
                                         " for " + ref.distribution + ": the distribution differs between inputs");
             return exitUsage;
@@ -157,8 +158,14 @@ int planComparison(const Options& o, std::vector<Input>& inputs, std::vector<Ins
     }
     // --dist: searched (the inputs' own), all, or a list.
     dists.clear();
-    const int searched = labelIndex(ref.distribution, distLabels, distCount);
+    int searched = 0;
+    for (std::size_t p = firstFile; p < inputs.size() && searched == 0; ++p)
+        searched = labelIndex(inputs[p].records.front().distribution, distLabels, distCount);
     std::string text = upperCase(o.dist) + ",";
+    if (text == "SEARCHED," && searched == 0) {
+        refuse("tarvo compare", "no input names the distribution its policies were made for: give --dist");
+        return exitUsage;
+    }
     if (text == "SEARCHED,") dists.push_back(searched);
     else if (text == "ALL,") for (int d = 1; d <= 5; ++d) dists.push_back(d);
     else
