@@ -1,5 +1,6 @@
 // The inputs of `tarvo compare`: policy files read and checked, the policy of each record chosen,
 // and the instances all inputs hold.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -24,6 +25,11 @@ static bool readInput(const Options& o, const std::string& path, Input& in, std:
     // Inputs are named by their file's base name; the same name again gets "-2", "-3", ...
     in.label = name.substr(0, name.size() - 6);
     if (int seen = labels[in.label]++) in.label += "-" + std::to_string(seen + 1);
+    // The label is a field of the CSV outputs, which never quote.
+    for (char c : in.label)
+        if (c == ',' || c == '"' || static_cast<unsigned char>(c) < ' ')
+            return refuse("tarvo compare", path + ": its name cannot label a CSV field (a comma, quote or control "
+                                                  "character): rename the file");
     std::string error;
     if (!readPolicyFile(path, in.records, error, InputKind::regularOrStream)) return refuse("tarvo compare", error);
     if (in.records.empty()) return refuse("tarvo compare", path + ": holds no policy record");
@@ -54,6 +60,11 @@ static bool readInput(const Options& o, const std::string& path, Input& in, std:
         RunIdentity id;
         std::vector<ResultRow> rows;
         if (!readCsv(csvPath, id, rows, error)) return refuse("tarvo compare", error);
+        const PolicyRecord& first = in.records.front();
+        if (!rows.empty() && (id.dataset != first.dataset || id.distribution != first.distribution ||
+                              id.method != first.method || id.config != std::to_string(first.config) ||
+                              id.fileRun != !first.stem.empty()))
+            return refuse("tarvo compare", csvPath + " belongs to another run than " + path);
         for (std::size_t k = 0; k < in.records.size(); ++k)
             for (const ResultRow& row : rows) {
                 const PolicyRecord& r = in.records[k];
@@ -170,7 +181,7 @@ int planComparison(const Options& o, std::vector<Input>& inputs, std::vector<Ins
                 refuse("tarvo compare", "--dist: \"" + o.dist + "\" is not searched, all or a list of U1,B1,U2,B2,EXP");
                 return exitUsage;
             }
-            dists.push_back(d);
+            if (std::find(dists.begin(), dists.end(), d) == dists.end()) dists.push_back(d);
         }
     return exitClean;
 }

@@ -30,6 +30,21 @@ for f in "$hv:fewer than two policies" "$hv $b1:the distribution differs between
   [[ "$msg" == *"$want"* ]] || fail "message for compare $args: $msg"
 done
 [ -e bad/out.csv ] && fail "refused comparisons write nothing"
+# A batch .csv of another run beside a policy file, and a name that cannot be a CSV field.
+mkdir other
+cp "$hv" other/x.jsonl; cp "${lv%.jsonl}.csv" other/x.csv
+cp "$hv" "bad/a,b.jsonl"
+for f in "other/x.jsonl $lv:other/x.csv belongs to another run than other/x.jsonl" \
+         "$hv bad/a,b.jsonl:cannot label a CSV field"; do
+  args=${f%%:*}; want=${f#*:}
+  msg=$(cmp_ --out bad/out.csv $args 2>&1 >/dev/null); rc=$?
+  expect_eq "$rc" 2 "exit code of: compare $args"
+  [[ "$msg" == *"$want"* ]] || fail "message for compare $args: $msg"
+done
+[ -e bad/out.csv ] && fail "refused comparisons write nothing"
+# A distribution named twice is compared once.
+cmp_ --dist U2,u2 --format csv "$hv" "$lv" > twice.txt || fail "compare --dist U2,u2"
+expect_eq "$(tail -n +2 twice.txt | wc -l)" 2 "one table for a distribution named twice"
 
 # A file against itself: differences exactly 0, every instance the same.
 cmp_ --out self.csv "$hv" "$hv" > self.md || fail "compare a file with itself"
