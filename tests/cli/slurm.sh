@@ -45,7 +45,9 @@ status=$(bash "$cluster" status "$clusterDir" 2>&1) || fail "local-cluster.sh st
 expect_eq "$(grep -c ': running (pid' <<<"$status")" 3 "status names the three daemons running"
 grep -q "idle" <<<"$status" || fail "status shows the idle node: $status"
 if command -v setpriv >/dev/null; then
-  refusal=$(setpriv --reuid=65534 --regid=65534 --clear-groups bash "$cluster" start 2>&1); rc=$?
+  # The script comes on standard input: the unprivileged user may not be able to read the checkout
+  # (a clone in a private temporary folder), and the refusal must come from the script itself.
+  refusal=$(setpriv --reuid=65534 --regid=65534 --clear-groups bash -s start < "$cluster" 2>&1); rc=$?
   expect_eq "$rc" 2 "a start without root is refused"
   grep -q 'must run as root' <<<"$refusal" || fail "and says why: $refusal"
 fi
