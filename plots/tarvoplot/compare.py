@@ -156,7 +156,7 @@ def compareFigure(groups, title=None, gap=False):
     axes = fig.subplots(len(groups), 1, squeeze=False)[:, 0]
     for ax, (key, rows) in zip(axes, groups):
         drawPanel(ax, key, rows, gap)
-    axes[-1].set_xlabel("Instances, sorted by the difference; bars: each instance's 95 % interval")
+    axes[-1].set_xlabel("Instances, sorted by the difference\n(bars: each instance's 95 % interval)")
     if title:
         fig.suptitle(title, x=0.01, ha="left", fontsize=9)
     fig.tight_layout()
